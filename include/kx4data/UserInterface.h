@@ -1,0 +1,51 @@
+// The one door to the screen: message boxes, the mouse pointer and, later, the
+// library's dialogs.  The default is headless; a host installs its own.
+#ifndef KX4DATA_USERINTERFACE_H_
+#define KX4DATA_USERINTERFACE_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kx4 {
+
+// Mouse-pointer styles the library uses.
+inline constexpr int32_t vbDefault = 0;
+inline constexpr int32_t vbHourglass = 11;
+
+// Message-box answers.
+inline constexpr int32_t vbOK = 1;
+inline constexpr int32_t vbCancel = 2;
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  // `style` holds the classic message-box flags (buttons + icon); returns the
+  // button pressed (vbOK, ...).
+  virtual int32_t MessageBox(const std::string& text, const std::string& caption,
+                             int32_t style) = 0;
+  virtual int32_t MousePointer() const = 0;
+  virtual void SetMousePointer(int32_t pointer) = 0;
+};
+
+// Writes "caption: text" to standard error and answers OK; the pointer calls
+// do nothing.
+class HeadlessUserInterface : public UserInterface {
+ public:
+  int32_t MessageBox(const std::string& text, const std::string& caption, int32_t style) override;
+  int32_t MousePointer() const override { return vbDefault; }
+  void SetMousePointer(int32_t) override {}
+};
+
+// The interface in use; the headless one until a host installs another.
+std::shared_ptr<UserInterface> CurrentUserInterface();
+// Installs `ui` (nullptr restores the headless default) and returns the one
+// it replaces.
+std::shared_ptr<UserInterface> SetUserInterface(std::shared_ptr<UserInterface> ui);
+
+// The caption of message boxes that have none of their own.
+inline constexpr const char* kApplicationTitle = "kx4data";
+
+}  // namespace kx4
+
+#endif  // KX4DATA_USERINTERFACE_H_

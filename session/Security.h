@@ -1,0 +1,21 @@
+// The caller's access policies and the access check of guarded operations.
+#ifndef KX4DATA_SESSION_SECURITY_H_
+#define KX4DATA_SESSION_SECURITY_H_
+
+#include <cstdint>
+
+#include <kx4data/AccessPolicies.h>
+#include <kx4data/KXError.h>
+
+namespace kx4 {
+
+class KXData;
+
+// Null when allowed, else "You do not have the proper access to execute this
+// method." with icon 48.
+KXErrorPtr CheckMethodAccess(const AccessPolicies& policies, int32_t policy);
+KXErrorPtr CheckMethodAccess(const KXData& pinsData, int32_t policy);
+
+}  // namespace kx4
+
+#endif  // KX4DATA_SESSION_SECURITY_H_
