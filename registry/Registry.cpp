@@ -66,6 +66,10 @@ int32_t SplitPath(std::string_view sub_key, std::vector<std::string>& parts) {
 struct Target {
   HiveKind kind;
   std::vector<std::string> path;  // inside the hive
+  // A root always exists, even HKEY_CLASSES_ROOT before its key is made.
+  bool is_root;
+
+  int32_t Missing() const { return is_root ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED; }
 };
 
 int32_t Resolve(const Key& key, REGSAM needed, Target& target) {
@@ -76,6 +80,7 @@ int32_t Resolve(const Key& key, REGSAM needed, Target& target) {
     return ERROR_ACCESS_DENIED;
   target.path = std::move(prefix);
   target.path.insert(target.path.end(), key.Path().begin(), key.Path().end());
+  target.is_root = key.Path().empty();
   return ERROR_SUCCESS;
 }
 
@@ -83,7 +88,10 @@ int32_t Resolve(const Key& key, REGSAM needed, Target& target) {
 int32_t Load(const Target& target, Hive& hive, const HiveKey*& node) {
   if (int32_t code = ReadHive(target.kind, hive); code != ERROR_SUCCESS)
     return code;
+  static const HiveKey kEmpty("");
   node = hive.Find(target.path);
+  if (node == nullptr && target.is_root)
+    node = &kEmpty;
   return node != nullptr ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
@@ -111,7 +119,7 @@ int32_t OpenKey(HKEY root, std::string_view sub_key, REGSAM access, Key& result)
     if (int32_t code = ReadHive(kind, hive); code != ERROR_SUCCESS)
       return code;
     prefix.insert(prefix.end(), parts.begin(), parts.end());
-    if (hive.Find(prefix) == nullptr)
+    if (!parts.empty() && hive.Find(prefix) == nullptr)
       return ERROR_FILE_NOT_FOUND;
     result = KeyAccess::Make(root, access, std::move(parts));
     return ERROR_SUCCESS;
@@ -197,6 +205,11 @@ int32_t SetValue(const Key& key, std::string_view name, uint32_t type, const uin
       bytes.push_back(0);
     return UpdateHive(target.kind, [&](Hive& hive, bool& changed) {
       HiveKey* node = hive.Find(target.path);
+      if (node == nullptr && target.is_root) {
+        node = &hive.Root();
+        for (const auto& part : target.path)
+          node = &node->AddSubkey(part);
+      }
       if (node == nullptr)
         return ERROR_KEY_DELETED;
       const HiveValue* old = node->FindValue(name);
@@ -216,7 +229,7 @@ int32_t DeleteValue(const Key& key, std::string_view name) {
     return UpdateHive(target.kind, [&](Hive& hive, bool& changed) {
       HiveKey* node = hive.Find(target.path);
       if (node == nullptr)
-        return ERROR_KEY_DELETED;
+        return target.Missing();
       changed = node->RemoveValue(name);
       return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
@@ -237,7 +250,7 @@ int32_t DeleteTree(const Key& key, std::string_view sub_key) {
     return UpdateHive(target.kind, [&](Hive& hive, bool& changed) {
       HiveKey* parent = hive.Find(target.path);
       if (parent == nullptr)
-        return ERROR_KEY_DELETED;
+        return target.Missing();
       std::vector<std::string> full = target.path;
       full.insert(full.end(), parts.begin(), parts.end());
       std::string last = full.back();

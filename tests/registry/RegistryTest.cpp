@@ -99,7 +99,10 @@ TEST_F(RegistryTest, HandlesCheckRightsRootsAndPaths) {
   EXPECT_EQ(SetValue(writer, "bad\xFF", REG_BINARY, &byte, 1), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(SetValue(writer, "two\nlines", REG_BINARY, &byte, 1), ERROR_INVALID_PARAMETER);
 
-  // HKEY_CLASSES_ROOT is the machine's Software\Classes.
+  // HKEY_CLASSES_ROOT is the machine's Software\Classes, there before the key is.
+  ASSERT_EQ(OpenKey(HKEY_CLASSES_ROOT, "", KEY_READ, key), ERROR_SUCCESS);
+  char name[8];
+  EXPECT_EQ(EnumKey(key, 0, name, sizeof name), ERROR_NO_MORE_ITEMS);
   ASSERT_EQ(CreateKey(HKEY_CLASSES_ROOT, ".kx4", KEY_WRITE, key), ERROR_SUCCESS);
   ASSERT_EQ(PutText(key, "", "Kestrix.Job"), ERROR_SUCCESS);
   EXPECT_EQ(OpenKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\.KX4", KEY_QUERY_VALUE, key),
