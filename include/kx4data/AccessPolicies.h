@@ -2,6 +2,7 @@
 #ifndef KX4DATA_ACCESSPOLICIES_H_
 #define KX4DATA_ACCESSPOLICIES_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
