@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -224,6 +225,10 @@ PgConnection::PgConnection(const ConnectParams& params) : read_only_(params.Read
     status = PQconnectPoll(conn_);
   }
   PQsetErrorVerbosity(conn_, PQERRORS_DEFAULT);
+  // Notices ("table does not exist, skipping") are no failures, and a
+  // library has no business writing them to the host's standard error.
+  PQsetNoticeProcessor(
+      conn_, [](void*, const char*) {}, nullptr);
 }
 
 PgConnection::~PgConnection() {
@@ -502,40 +507,60 @@ void PgConnection::LoadFlagColumns(const std::vector<unsigned>& tables) {
 void PgConnection::Fill(const PGresult* result, const PgBatch& batch, ResultTable& rows) {
   const int fields = PQnfields(result);
   const int tuples = PQntuples(result);
-  rows.Reserve(static_cast<size_t>(tuples));
 
   // Tables whose flag columns are not known yet, looked up in one query.
   std::vector<unsigned> unknown;
   for (int column = 0; column < fields; ++column) {
     unsigned table = PQftable(result, column);
-    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table)) {
-      bool listed = false;
-      for (unsigned oid : unknown) {
-        listed |= oid == table;
-      }
-      if (!listed) {
-        unknown.push_back(table);
-      }
+    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table) &&
+        std::find(unknown.begin(), unknown.end(), table) == unknown.end()) {
+      unknown.push_back(table);
     }
   }
   if (!unknown.empty()) {
     LoadFlagColumns(unknown);
   }
 
-  std::vector<int32_t> types(static_cast<size_t>(fields));
+  // How each column is read, decided once.
+  enum class Reader : uint8_t { kBool, kInteger, kDouble, kMoney, kTimestamp, kTime, kText };
+  std::vector<Reader> readers(static_cast<size_t>(fields));
   for (int column = 0; column < fields; ++column) {
-    unsigned type = PQftype(result, column);
+    const unsigned type = PQftype(result, column);
     bool flag = false;
     if (type == kOidInt2 && PQftable(result, column) != 0) {
-      for (int attnum : FlagColumns(PQftable(result, column))) {
-        flag |= attnum == PQftablecol(result, column);
-      }
+      const std::vector<int>& flags = FlagColumns(PQftable(result, column));
+      flag = std::find(flags.begin(), flags.end(), PQftablecol(result, column)) != flags.end();
     }
     int32_t ado_type = AdoTypeFor(type, PQfmod(result, column), flag);
-    types[static_cast<size_t>(column)] = ado_type;
+    Reader reader = Reader::kText;
+    switch (ado_type) {
+      case adBoolean:
+        reader = type == kOidBool ? Reader::kBool : Reader::kInteger;
+        break;
+      case adSmallInt:
+      case adInteger:
+        reader = Reader::kInteger;
+        break;
+      case adSingle:
+      case adDouble:
+        reader = Reader::kDouble;
+        break;
+      case adCurrency:
+        reader = Reader::kMoney;
+        break;
+      case adDBDate:
+      case adDBTimeStamp:
+        reader = Reader::kTimestamp;
+        break;
+      case adDBTime:
+        reader = Reader::kTime;
+        break;
+      default:
+        break;
+    }
+    readers[static_cast<size_t>(column)] = reader;
     if (type == kOidInt8) {
-      // A count is a long unless a value needs more: the table decides.
-      ado_type = adEmpty;
+      ado_type = adEmpty;  // a count is a long unless a value needs more
     }
     std::string name = PQfname(result, column);
     if (auto spelled = batch.spellings.find(name); spelled != batch.spellings.end()) {
@@ -545,6 +570,7 @@ void PgConnection::Fill(const PGresult* result, const PgBatch& batch, ResultTabl
     }
     rows.AddColumn(std::move(name), ado_type);
   }
+  rows.Reserve(static_cast<size_t>(tuples));
 
   for (int row = 0; row < tuples; ++row) {
     for (int column = 0; column < fields; ++column) {
@@ -553,57 +579,44 @@ void PgConnection::Fill(const PGresult* result, const PgBatch& batch, ResultTabl
         continue;
       }
       const char* value = PQgetvalue(result, row, column);
-      std::string_view text(value, static_cast<size_t>(PQgetlength(result, row, column)));
-      unsigned type = PQftype(result, column);
-      switch (types[static_cast<size_t>(column)]) {
-        case adBoolean:
-          if (type == kOidBool) {
-            rows.AppendInteger(text == "t" ? 1 : 0);
-            break;
-          }
-          [[fallthrough]];
-        case adSmallInt:
-        case adInteger: {
-          auto number = ParseInteger(text);
-          if (!number) {
-            throw ValueError(PQfname(result, column), text);
-          }
-          rows.AppendInteger(*number);
-          break;
-        }
-        case adSingle:
-        case adDouble:
-          rows.AppendDouble(std::strtod(value, nullptr));
-          break;
-        case adCurrency: {
-          auto ticks = ParseCurrencyTicks(text);
-          if (!ticks) {
-            throw ValueError(PQfname(result, column), text);
-          }
-          rows.AppendCurrency(*ticks);
-          break;
-        }
-        case adDBDate:
-        case adDBTimeStamp: {
-          auto seconds = ParseTimestampSeconds(text);
-          if (!seconds) {
-            throw ValueError(PQfname(result, column), text);
-          }
-          rows.AppendDate(*seconds);
-          break;
-        }
-        case adDBTime: {
-          auto seconds = ParseTimeSeconds(text);
-          if (!seconds) {
-            throw ValueError(PQfname(result, column), text);
-          }
-          rows.AppendDate(*seconds);
-          break;
-        }
-        default:
+      const std::string_view text(value, static_cast<size_t>(PQgetlength(result, row, column)));
+      std::optional<int64_t> number;
+      switch (readers[static_cast<size_t>(column)]) {
+        case Reader::kText:
           rows.AppendText(text);
+          continue;
+        case Reader::kDouble:
+          rows.AppendDouble(std::strtod(value, nullptr));
+          continue;
+        case Reader::kBool:
+          rows.AppendInteger(text == "t" ? 1 : 0);
+          continue;
+        case Reader::kInteger:
+          if ((number = ParseInteger(text))) {
+            rows.AppendInteger(*number);
+            continue;
+          }
+          break;
+        case Reader::kMoney:
+          if ((number = ParseCurrencyTicks(text))) {
+            rows.AppendCurrency(*number);
+            continue;
+          }
+          break;
+        case Reader::kTimestamp:
+          if ((number = ParseTimestampSeconds(text))) {
+            rows.AppendDate(*number);
+            continue;
+          }
+          break;
+        case Reader::kTime:
+          if ((number = ParseTimeSeconds(text))) {
+            rows.AppendDate(*number);
+            continue;
+          }
           break;
       }
+      throw ValueError(PQfname(result, column), text);
     }
   }
   rows.Finish();
