@@ -52,12 +52,14 @@ enum LockTypeEnum : int32_t { adLockReadOnly = 1 };
 inline constexpr int32_t adOptionUnspecified = -1;
 
 // Run-time error numbers the objects raise (the provider's HRESULTs).
-inline constexpr int32_t kErrProviderFailure = -2147467259;  // 0x80004005
-inline constexpr int32_t kErrCommandFailed = -2147217900;    // 0x80040E14
-inline constexpr int32_t kErrTimeout = -2147217871;          // 0x80040E31
-inline constexpr int32_t kErrObjectClosed = 3704;            // operation needs an open object
-inline constexpr int32_t kErrItemNotFound = 3265;            // no such field
-inline constexpr int32_t kErrNoCurrentRecord = 3021;         // BOF or EOF
+inline constexpr int32_t kErrProviderFailure = -2147467259;     // 0x80004005
+inline constexpr int32_t kErrCommandFailed = -2147217900;       // 0x80040E14
+inline constexpr int32_t kErrTimeout = -2147217871;             // 0x80040E31
+inline constexpr int32_t kErrIntegrityViolation = -2147217873;  // 0x80040E2F, constraint refused
+inline constexpr int32_t kErrTransaction = -2147168237;         // 0x8004D013, transaction state
+inline constexpr int32_t kErrObjectClosed = 3704;               // operation needs an open object
+inline constexpr int32_t kErrItemNotFound = 3265;               // no such field
+inline constexpr int32_t kErrNoCurrentRecord = 3021;            // BOF or EOF
 
 // One entry of a connection's Errors collection.
 struct ProviderError {

@@ -1,0 +1,33 @@
+#include <kx4data/ado/Database.h>
+
+#include <kx4data/RuntimeError.h>
+
+#include "dataaccess/Engine.h"
+
+namespace kx4::ado {
+namespace {
+
+template <typename F>
+void Run(const std::string& connection_string, F&& f) {
+  try {
+    const ConnectionOptions options = ConnectionOptions::Parse(connection_string);
+    f(EngineFor(options), options);
+  } catch (const EngineError& e) {
+    throw RuntimeError(e.HResult(), e.what(),
+                       e.Errors().empty() ? std::string("kx4data") : e.Errors().front().Source);
+  }
+}
+
+}  // namespace
+
+void CreateDatabase(const std::string& connection_string) {
+  Run(connection_string,
+      [](const Engine& engine, const ConnectionOptions& o) { engine.CreateDatabase(o); });
+}
+
+void DropDatabase(const std::string& connection_string) {
+  Run(connection_string,
+      [](const Engine& engine, const ConnectionOptions& o) { engine.DropDatabase(o); });
+}
+
+}  // namespace kx4::ado

@@ -1,0 +1,143 @@
+#include <kx4data/ado/Recordset.h>
+
+#include <kx4data/RuntimeError.h>
+#include <kx4data/ado/Command.h>
+
+#include "dataaccess/ResultTable.h"
+
+namespace kx4::ado {
+namespace {
+
+[[noreturn]] void Closed() {
+  throw RuntimeError(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+}
+
+[[noreturn]] void NoCurrentRecord() {
+  throw RuntimeError(kErrNoCurrentRecord,
+                     "Either BOF or EOF is True, or the current record has been deleted. "
+                     "Requested operation requires a current record.");
+}
+
+[[noreturn]] void NotFound() {
+  throw RuntimeError(kErrItemNotFound,
+                     "Item cannot be found in the collection corresponding to the requested name "
+                     "or ordinal.");
+}
+
+}  // namespace
+
+const std::string& Field::Name() const {
+  return owner_->rows_->ColumnName(column_);
+}
+
+int32_t Field::Type() const {
+  return owner_->rows_->ColumnType(column_);
+}
+
+Variant Field::Value() const {
+  if (!owner_->rows_)
+    Closed();
+  if (owner_->Bof() || owner_->Eof())
+    NoCurrentRecord();
+  return owner_->rows_->Value(owner_->position_, column_);
+}
+
+bool Field::IsNull() const {
+  if (!owner_->rows_)
+    Closed();
+  if (owner_->Bof() || owner_->Eof())
+    NoCurrentRecord();
+  return owner_->rows_->IsNull(owner_->position_, column_);
+}
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+
+void Recordset::Open(Command& source, int32_t, int32_t, int32_t) {
+  if (rows_)
+    throw RuntimeError(kErrProviderFailure, "Operation is not allowed when the object is open.");
+  auto table = std::make_shared<ResultTable>();
+  if (source.ExecuteInto(*table))
+    Adopt(std::move(table));
+}
+
+void Recordset::Adopt(std::shared_ptr<const ResultTable> rows) {
+  rows_ = std::move(rows);
+  position_ = 0;
+}
+
+void Recordset::Close() {
+  if (!rows_)
+    Closed();
+  rows_.reset();
+  position_ = 0;
+}
+
+bool Recordset::Bof() const {
+  if (!rows_)
+    Closed();
+  return position_ < 0 || rows_->RowCount() == 0;
+}
+
+bool Recordset::Eof() const {
+  if (!rows_)
+    Closed();
+  return position_ >= rows_->RowCount();
+}
+
+void Recordset::MoveFirst() {
+  if (!rows_)
+    Closed();
+  position_ = 0;
+}
+
+void Recordset::MoveLast() {
+  if (!rows_)
+    Closed();
+  position_ = rows_->RowCount() == 0 ? 0 : rows_->RowCount() - 1;
+}
+
+void Recordset::MoveNext() {
+  if (Eof())
+    NoCurrentRecord();
+  ++position_;
+}
+
+void Recordset::MovePrevious() {
+  if (Bof())
+    NoCurrentRecord();
+  --position_;
+}
+
+int32_t Recordset::RecordCount() const {
+  return rows_ ? rows_->RowCount() : -1;
+}
+
+int32_t Recordset::FieldCount() const {
+  if (!rows_)
+    Closed();
+  return rows_->ColumnCount();
+}
+
+Field Recordset::Fields(int32_t index) const {
+  if (!rows_)
+    Closed();
+  if (index < 0 || index >= rows_->ColumnCount())
+    NotFound();
+  return Field(this, index);
+}
+
+Field Recordset::Fields(std::string_view name) const {
+  if (!rows_)
+    Closed();
+  const int32_t index = rows_->FindColumn(name);
+  if (index < 0)
+    NotFound();
+  return Field(this, index);
+}
+
+size_t Recordset::MemoryUsage() const {
+  return rows_ ? rows_->MemoryUsage() + sizeof(*this) : sizeof(*this);
+}
+
+}  // namespace kx4::ado

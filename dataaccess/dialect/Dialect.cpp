@@ -1,0 +1,665 @@
+#include "dataaccess/dialect/Dialect.h"
+
+namespace kx4::ado::dialect {
+namespace {
+
+bool IsWordStart(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '#' || c >= 0x80;
+}
+
+bool IsWordChar(unsigned char c) {
+  return IsWordStart(c) || (c >= '0' && c <= '9') || c == '$' || c == '@';
+}
+
+bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// End of a literal opened by `quote` at `i` (the quote itself), doubled
+// quotes standing for one.
+size_t QuotedEnd(std::string_view s, size_t i, char quote) {
+  ++i;
+  while (i < s.size()) {
+    if (s[i] == quote) {
+      if (i + 1 < s.size() && s[i + 1] == quote) {
+        i += 2;
+        continue;
+      }
+      return i + 1;
+    }
+    ++i;
+  }
+  return s.size();
+}
+
+}  // namespace
+
+void Tokenize(std::string_view s, std::vector<Token>& out) {
+  size_t i = 0;
+  const size_t n = s.size();
+  while (i < n) {
+    const size_t start = i;
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    TokenKind kind;
+    if (IsSpace(c)) {
+      while (i < n && IsSpace(static_cast<unsigned char>(s[i])))
+        ++i;
+      kind = TokenKind::kSpace;
+    } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+      while (i < n && s[i] != '\n')
+        ++i;
+      kind = TokenKind::kComment;
+    } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+      int depth = 0;
+      while (i < n) {
+        if (s[i] == '/' && i + 1 < n && s[i + 1] == '*') {
+          ++depth;
+          i += 2;
+        } else if (s[i] == '*' && i + 1 < n && s[i + 1] == '/') {
+          i += 2;
+          if (--depth == 0)
+            break;
+        } else {
+          ++i;
+        }
+      }
+      kind = TokenKind::kComment;
+    } else if (c == '\'') {
+      i = QuotedEnd(s, i, '\'');
+      kind = TokenKind::kString;
+    } else if ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'') {
+      i = QuotedEnd(s, i + 1, '\'');
+      kind = TokenKind::kNString;
+    } else if (c == '[') {
+      i = QuotedEnd(s, i, ']');
+      kind = TokenKind::kQuotedName;
+    } else if (c == '"') {
+      i = QuotedEnd(s, i, '"');
+      kind = TokenKind::kQuotedName;
+    } else if (IsDigit(c) ||
+               (c == '.' && i + 1 < n && IsDigit(static_cast<unsigned char>(s[i + 1])))) {
+      while (i < n && IsDigit(static_cast<unsigned char>(s[i])))
+        ++i;
+      if (i < n && s[i] == '.') {
+        ++i;
+        while (i < n && IsDigit(static_cast<unsigned char>(s[i])))
+          ++i;
+      }
+      if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < n && (s[j] == '+' || s[j] == '-'))
+          ++j;
+        if (j < n && IsDigit(static_cast<unsigned char>(s[j]))) {
+          i = j;
+          while (i < n && IsDigit(static_cast<unsigned char>(s[i])))
+            ++i;
+        }
+      }
+      kind = TokenKind::kNumber;
+    } else if (IsWordStart(c)) {
+      while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
+        ++i;
+      kind = TokenKind::kWord;
+    } else if (c == '@') {
+      ++i;
+      while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
+        ++i;
+      kind = TokenKind::kVariable;
+    } else {
+      ++i;
+      switch (c) {
+        case '?':
+          kind = TokenKind::kMarker;
+          break;
+        case '(':
+          kind = TokenKind::kOpen;
+          break;
+        case ')':
+          kind = TokenKind::kClose;
+          break;
+        case ',':
+          kind = TokenKind::kComma;
+          break;
+        case '.':
+          kind = TokenKind::kDot;
+          break;
+        case ';':
+          kind = TokenKind::kSemicolon;
+          break;
+        case '<':
+          if (i < n && (s[i] == '>' || s[i] == '='))
+            ++i;
+          kind = TokenKind::kOperator;
+          break;
+        case '>':
+        case '!':
+          if (i < n && (s[i] == '=' || (c == '!' && (s[i] == '<' || s[i] == '>'))))
+            ++i;
+          kind = TokenKind::kOperator;
+          break;
+        case '|':
+          if (i < n && s[i] == '|')
+            ++i;
+          kind = TokenKind::kOperator;
+          break;
+        case ':':
+          if (i < n && s[i] == ':')
+            ++i;
+          kind = TokenKind::kOperator;
+          break;
+        case '=':
+        case '+':
+        case '-':
+        case '*':
+        case '/':
+        case '%':
+        case '&':
+        case '^':
+        case '~':
+          kind = TokenKind::kOperator;
+          break;
+        default:
+          // The rest of a UTF-8 sequence never starts here (words take it).
+          kind = TokenKind::kOther;
+          break;
+      }
+    }
+    out.push_back(Token{kind, s.substr(start, i - start)});
+  }
+}
+
+bool WordIs(const Token& t, std::string_view upper) {
+  if (t.kind != TokenKind::kWord || t.text.size() != upper.size())
+    return false;
+  for (size_t i = 0; i < upper.size(); ++i) {
+    char c = t.text[i];
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 32);
+    if (c != upper[i])
+      return false;
+  }
+  return true;
+}
+
+std::string_view NameText(const Token& t) {
+  if (t.kind == TokenKind::kQuotedName && t.text.size() >= 2)
+    return t.text.substr(1, t.text.size() - 2);
+  return t.text;
+}
+
+void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
+  const size_t n = tokens.size();
+  bool open = false;
+  Piece cur{0, 0, StatementKind::kOther};
+  int depth = 0;
+  bool seen_values = false, seen_set = false;
+  int set_words = 0;  // significant tokens of a SET option statement so far
+  const Token* prev = nullptr;
+
+  auto close = [&](size_t end) {
+    if (open) {
+      cur.end = end;
+      out.push_back(cur);
+    }
+    open = false;
+    prev = nullptr;
+  };
+  auto start = [&](size_t i, StatementKind kind) {
+    close(i);
+    open = true;
+    cur = Piece{i, i, kind};
+    depth = 0;
+    seen_values = seen_set = false;
+    set_words = 0;
+  };
+
+  for (size_t i = 0; i < n; ++i) {
+    const Token& t = tokens[i];
+    if (!Significant(t))
+      continue;
+    if (t.kind == TokenKind::kSemicolon) {
+      close(i);
+      continue;
+    }
+    if (open && (cur.kind == StatementKind::kNoCount || cur.kind == StatementKind::kSetOption) &&
+        set_words >= 3)
+      close(i);
+    if (!open) {
+      StatementKind kind = StatementKind::kOther;
+      if (WordIs(t, "SELECT"))
+        kind = StatementKind::kSelect;
+      else if (WordIs(t, "INSERT"))
+        kind = StatementKind::kInsert;
+      else if (WordIs(t, "UPDATE"))
+        kind = StatementKind::kUpdate;
+      else if (WordIs(t, "DELETE"))
+        kind = StatementKind::kDelete;
+      else if (WordIs(t, "SET")) {
+        const size_t j = [&] {
+          size_t k = i + 1;
+          while (k < n && !Significant(tokens[k]))
+            ++k;
+          return k;
+        }();
+        kind = j < n && WordIs(tokens[j], "NOCOUNT") ? StatementKind::kNoCount
+                                                     : StatementKind::kSetOption;
+      }
+      start(i, kind);
+      if (kind == StatementKind::kNoCount || kind == StatementKind::kSetOption)
+        set_words = 1;
+      prev = &t;
+      continue;
+    }
+    if (cur.kind == StatementKind::kNoCount || cur.kind == StatementKind::kSetOption) {
+      ++set_words;
+      prev = &t;
+      continue;
+    }
+    if (t.kind == TokenKind::kOpen) {
+      ++depth;
+    } else if (t.kind == TokenKind::kClose) {
+      if (depth > 0)
+        --depth;
+    } else if (depth == 0 && t.kind == TokenKind::kWord && cur.kind != StatementKind::kOther) {
+      bool begins = false;
+      StatementKind kind = StatementKind::kOther;
+      if (WordIs(t, "SELECT")) {
+        const bool compound = prev && (WordIs(*prev, "UNION") || WordIs(*prev, "ALL") ||
+                                       WordIs(*prev, "EXCEPT") || WordIs(*prev, "INTERSECT"));
+        const bool insert_select = cur.kind == StatementKind::kInsert && !seen_values;
+        begins = !compound && !insert_select;
+        kind = StatementKind::kSelect;
+      } else if (WordIs(t, "INSERT")) {
+        begins = true;
+        kind = StatementKind::kInsert;
+      } else if (WordIs(t, "DELETE")) {
+        begins = true;
+        kind = StatementKind::kDelete;
+      } else if (WordIs(t, "UPDATE")) {
+        begins = true;
+        kind = StatementKind::kUpdate;
+      } else if (WordIs(t, "SET")) {
+        if (cur.kind == StatementKind::kUpdate && !seen_set) {
+          seen_set = true;
+        } else {
+          begins = true;
+          size_t k = i + 1;
+          while (k < n && !Significant(tokens[k]))
+            ++k;
+          kind = k < n && WordIs(tokens[k], "NOCOUNT") ? StatementKind::kNoCount
+                                                       : StatementKind::kSetOption;
+        }
+      } else if (WordIs(t, "VALUES") && cur.kind == StatementKind::kInsert) {
+        seen_values = true;
+      }
+      if (begins) {
+        start(i, kind);
+        if (kind == StatementKind::kNoCount || kind == StatementKind::kSetOption)
+          set_words = 1;
+      }
+    }
+    prev = &t;
+  }
+  close(n);
+}
+
+void Hooks::Placeholder(int, std::string& out) const {
+  out += '?';
+}
+void Hooks::Identity(std::string& out) const {
+  out += "@@IDENTITY";
+}
+void Hooks::CurrentTime(std::string& out) const {
+  out += "GETDATE()";
+}
+void Hooks::CastSmallDateTime(std::string_view expr, std::string& out) const {
+  out += "CAST(";
+  out += expr;
+  out += " AS smalldatetime)";
+}
+void Hooks::CastDateTime(std::string_view expr, std::string& out) const {
+  out += "CAST(";
+  out += expr;
+  out += " AS datetime)";
+}
+void Hooks::AssignedValue(std::string_view, std::string_view, std::string_view expr,
+                          std::string& out) const {
+  out += expr;
+}
+size_t Hooks::Rewrite(Translator&, size_t, size_t, std::string&) const {
+  return 0;
+}
+
+size_t Translator::NextSignificant(size_t i, size_t end) const {
+  while (i < end && !Significant(tokens_[i]))
+    ++i;
+  return i;
+}
+
+size_t Translator::MatchingClose(size_t open, size_t end) const {
+  int depth = 0;
+  for (size_t i = open; i < end; ++i) {
+    if (tokens_[i].kind == TokenKind::kOpen)
+      ++depth;
+    else if (tokens_[i].kind == TokenKind::kClose && --depth == 0)
+      return i;
+  }
+  return end;
+}
+
+void Translator::EmitRange(size_t begin, size_t end, std::string& out) {
+  // TOP n waits for the end of its SELECT: the close of the parenthesis it
+  // stands in, or the end of the range.
+  struct Limit {
+    int depth;
+    std::string_view count;
+  };
+  Limit limits[8];
+  int limit_count = 0;
+  int depth = 0;
+  auto flush_limits = [&](int at_depth) {
+    while (limit_count > 0 && limits[limit_count - 1].depth == at_depth) {
+      out += " LIMIT ";
+      out += limits[--limit_count].count;
+    }
+  };
+
+  for (size_t i = begin; i < end; ++i) {
+    if (const size_t used = hooks_.Rewrite(*this, i, end, out)) {
+      i += used - 1;
+      continue;
+    }
+    const Token& t = tokens_[i];
+    switch (t.kind) {
+      case TokenKind::kNString:
+        out.append(t.text.substr(1));
+        break;
+      case TokenKind::kMarker:
+        hooks_.Placeholder(param_index_++, out);
+        break;
+      case TokenKind::kVariable:
+        if (t.text.size() == 10 && (t.text[2] == 'I' || t.text[2] == 'i') &&
+            WordIs(Token{TokenKind::kWord, t.text.substr(2)}, "IDENTITY"))
+          hooks_.Identity(out);
+        else
+          out.append(t.text);
+        break;
+      case TokenKind::kQuotedName:
+        if (t.text.front() == '[') {
+          out += '"';
+          for (char ch : NameText(t)) {
+            if (ch == '"')
+              out += '"';
+            out += ch;
+          }
+          out += '"';
+        } else {
+          out.append(t.text);
+        }
+        break;
+      case TokenKind::kOpen:
+        ++depth;
+        out += '(';
+        break;
+      case TokenKind::kClose:
+        flush_limits(depth);
+        if (depth > 0)
+          --depth;
+        out += ')';
+        break;
+      case TokenKind::kWord: {
+        const size_t next = NextSignificant(i + 1, end);
+        const bool call = next < end && tokens_[next].kind == TokenKind::kOpen;
+        if (call && WordIs(t, "GETDATE")) {
+          const size_t close = NextSignificant(next + 1, end);
+          if (close < end && tokens_[close].kind == TokenKind::kClose) {
+            hooks_.CurrentTime(out);
+            i = close;
+            break;
+          }
+        }
+        if (call && WordIs(t, "ISNULL")) {
+          out += "COALESCE";
+          break;
+        }
+        if (call && WordIs(t, "CAST")) {
+          const size_t close = MatchingClose(next, end);
+          // CAST(<expr> AS smalldatetime): the type is the last word before ")".
+          size_t type = close;
+          while (type > next + 1 && !Significant(tokens_[type - 1]))
+            --type;
+          --type;
+          size_t as = type;
+          while (as > next + 1 && !Significant(tokens_[as - 1]))
+            --as;
+          --as;
+          if (close < end && type > next && as > next && WordIs(tokens_[as], "AS") &&
+              (WordIs(tokens_[type], "SMALLDATETIME") || WordIs(tokens_[type], "DATETIME"))) {
+            std::string inner;
+            EmitRange(next + 1, as, inner);
+            while (!inner.empty() && inner.back() == ' ')
+              inner.pop_back();
+            if (WordIs(tokens_[type], "SMALLDATETIME"))
+              hooks_.CastSmallDateTime(inner, out);
+            else
+              hooks_.CastDateTime(inner, out);
+            i = close;
+            break;
+          }
+        }
+        if (WordIs(t, "TOP") && limit_count < 8) {
+          // Only right after SELECT [DISTINCT|ALL], followed by a number.
+          size_t p = i;
+          while (p > begin && !Significant(tokens_[p - 1]))
+            --p;
+          const Token* before = p > begin ? &tokens_[p - 1] : nullptr;
+          const bool after_select =
+              before &&
+              (WordIs(*before, "SELECT") || WordIs(*before, "DISTINCT") || WordIs(*before, "ALL"));
+          size_t num = next;
+          size_t last = next;
+          if (num < end && tokens_[num].kind == TokenKind::kOpen) {
+            num = NextSignificant(num + 1, end);
+            last = NextSignificant(num + 1, end);
+            if (last >= end || tokens_[last].kind != TokenKind::kClose)
+              num = end;
+          }
+          const size_t after = NextSignificant(last + 1, end);
+          const bool plain = after >= end ||
+                             !(WordIs(tokens_[after], "PERCENT") || WordIs(tokens_[after], "WITH"));
+          if (after_select && num < end && tokens_[num].kind == TokenKind::kNumber && plain) {
+            limits[limit_count++] = Limit{depth, tokens_[num].text};
+            i = last;
+            // Keep one blank between the words around TOP.
+            if (i + 1 < end && tokens_[i + 1].kind == TokenKind::kSpace)
+              ++i;
+            break;
+          }
+        }
+        out.append(t.text);
+        break;
+      }
+      default:
+        out.append(t.text);
+        break;
+    }
+  }
+  flush_limits(depth);
+  for (int d = depth - 1; d >= 0 && limit_count > 0; --d)
+    flush_limits(d);
+}
+
+void Translator::EmitAssigned(std::string_view table, std::string_view column, size_t begin,
+                              size_t end, std::string& out) {
+  // Keep the blanks around the value where they were.
+  size_t b = begin, e = end;
+  while (b < e && !Significant(tokens_[b]))
+    out.append(tokens_[b++].text);
+  while (e > b && !Significant(tokens_[e - 1]))
+    --e;
+  std::string value;
+  EmitRange(b, e, value);
+  hooks_.AssignedValue(table, column, value, out);
+  for (size_t i = e; i < end; ++i)
+    out.append(tokens_[i].text);
+}
+
+// INSERT [INTO] table (columns) VALUES (values)[, (values)...]
+void Translator::EmitInsert(const Piece& p, std::string& out) {
+  size_t i = NextSignificant(p.begin + 1, p.end);
+  if (i < p.end && WordIs(tokens_[i], "INTO"))
+    i = NextSignificant(i + 1, p.end);
+  // The table name: the last part of a dotted name.
+  size_t name = i;
+  while (true) {
+    const size_t dot = NextSignificant(name + 1, p.end);
+    if (dot < p.end && tokens_[dot].kind == TokenKind::kDot) {
+      name = NextSignificant(dot + 1, p.end);
+      continue;
+    }
+    break;
+  }
+  const size_t open = NextSignificant(name + 1, p.end);
+  if (name >= p.end || open >= p.end || tokens_[open].kind != TokenKind::kOpen)
+    return EmitRange(p.begin, p.end, out);
+  const std::string_view table = NameText(tokens_[name]);
+  const size_t close = MatchingClose(open, p.end);
+  std::vector<std::string_view> columns;
+  for (size_t k = open + 1; k < close; ++k)
+    if (tokens_[k].kind == TokenKind::kWord || tokens_[k].kind == TokenKind::kQuotedName)
+      columns.push_back(NameText(tokens_[k]));
+  size_t values = NextSignificant(close + 1, p.end);
+  if (values >= p.end || !WordIs(tokens_[values], "VALUES"))
+    return EmitRange(p.begin, p.end, out);
+  EmitRange(p.begin, values + 1, out);
+  size_t k = values + 1;
+  while (k < p.end) {
+    const size_t g = NextSignificant(k, p.end);
+    for (; k < g; ++k)
+      out.append(tokens_[k].text);
+    if (g >= p.end || tokens_[g].kind != TokenKind::kOpen)
+      break;
+    const size_t gclose = MatchingClose(g, p.end);
+    if (gclose >= p.end) {
+      k = g;
+      break;
+    }
+    out += '(';
+    size_t value_begin = g + 1;
+    size_t column = 0;
+    int depth = 0;
+    for (size_t j = g + 1; j <= gclose && j < p.end; ++j) {
+      const TokenKind kind = tokens_[j].kind;
+      if (kind == TokenKind::kOpen)
+        ++depth;
+      else if (kind == TokenKind::kClose && depth > 0 && j != gclose)
+        --depth;
+      if ((kind == TokenKind::kComma && depth == 0) || j == gclose) {
+        EmitAssigned(table, column < columns.size() ? columns[column] : std::string_view(),
+                     value_begin, j, out);
+        out += j == gclose ? ")" : ",";
+        ++column;
+        value_begin = j + 1;
+      }
+    }
+    k = gclose + 1;
+    const size_t comma = NextSignificant(k, p.end);
+    if (comma < p.end && tokens_[comma].kind == TokenKind::kComma) {
+      for (; k <= comma; ++k)
+        out.append(tokens_[k].text);
+      continue;
+    }
+    break;
+  }
+  EmitRange(k, p.end, out);
+}
+
+// UPDATE table SET column = value[, ...] [FROM|WHERE ...]
+void Translator::EmitUpdate(const Piece& p, std::string& out) {
+  size_t name = NextSignificant(p.begin + 1, p.end);
+  while (true) {
+    const size_t dot = NextSignificant(name + 1, p.end);
+    if (dot < p.end && tokens_[dot].kind == TokenKind::kDot) {
+      name = NextSignificant(dot + 1, p.end);
+      continue;
+    }
+    break;
+  }
+  const size_t set = NextSignificant(name + 1, p.end);
+  if (name >= p.end || set >= p.end || !WordIs(tokens_[set], "SET"))
+    return EmitRange(p.begin, p.end, out);
+  const std::string_view table = NameText(tokens_[name]);
+  EmitRange(p.begin, set + 1, out);
+  size_t k = set + 1;
+  while (k < p.end) {
+    // column = value
+    size_t col = NextSignificant(k, p.end);
+    size_t eq = NextSignificant(col + 1, p.end);
+    // A qualified column (T.Col) names its last part.
+    while (eq < p.end && tokens_[eq].kind == TokenKind::kDot) {
+      col = NextSignificant(eq + 1, p.end);
+      eq = NextSignificant(col + 1, p.end);
+    }
+    if (eq >= p.end || tokens_[eq].kind != TokenKind::kOperator || tokens_[eq].text != "=")
+      break;
+    EmitRange(k, eq + 1, out);
+    size_t j = eq + 1;
+    int depth = 0;
+    for (; j < p.end; ++j) {
+      const Token& t = tokens_[j];
+      if (t.kind == TokenKind::kOpen)
+        ++depth;
+      else if (t.kind == TokenKind::kClose)
+        --depth;
+      else if (depth == 0 && (t.kind == TokenKind::kComma || WordIs(t, "WHERE") ||
+                              WordIs(t, "FROM") || WordIs(t, "OUTPUT")))
+        break;
+    }
+    EmitAssigned(table, NameText(tokens_[col]), eq + 1, j, out);
+    k = j;
+    if (k < p.end && tokens_[k].kind == TokenKind::kComma) {
+      out += ',';
+      ++k;
+      continue;
+    }
+    break;
+  }
+  EmitRange(k, p.end, out);
+}
+
+const std::vector<Statement>& Translator::Translate(std::string_view batch) {
+  tokens_.clear();
+  pieces_.clear();
+  statements_.clear();
+  param_index_ = 0;
+  Tokenize(batch, tokens_);
+  SplitBatch(tokens_, pieces_);
+  for (const Piece& p : pieces_) {
+    const int first = param_index_;
+    if (p.kind == StatementKind::kNoCount)
+      continue;
+    Statement s;
+    s.kind = p.kind;
+    s.first_param = first;
+    size_t end = p.end;
+    while (end > p.begin && !Significant(tokens_[end - 1]))
+      --end;
+    const Piece trimmed{p.begin, end, p.kind};
+    s.sql.reserve(batch.size() + 16);
+    if (p.kind == StatementKind::kInsert)
+      EmitInsert(trimmed, s.sql);
+    else if (p.kind == StatementKind::kUpdate)
+      EmitUpdate(trimmed, s.sql);
+    else
+      EmitRange(trimmed.begin, trimmed.end, s.sql);
+    s.param_count = param_index_ - first;
+    statements_.push_back(std::move(s));
+  }
+  return statements_;
+}
+
+}  // namespace kx4::ado::dialect

@@ -1,0 +1,142 @@
+// The SQL Server dialect the library writes, taken apart and rewritten for
+// the engine that runs it.  A lossless tokenizer, a splitter for batches
+// written without separators, and a translator that rewrites the dialect's
+// idioms through engine hooks.  Literals and comments are never changed.
+#ifndef KX4DATA_DATAACCESS_DIALECT_DIALECT_H_
+#define KX4DATA_DATAACCESS_DIALECT_DIALECT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kx4::ado::dialect {
+
+enum class TokenKind : uint8_t {
+  kSpace,       // blanks, tabs, line breaks
+  kComment,     // -- to the end of the line, /* ... */ (nesting)
+  kWord,        // keywords and plain names
+  kQuotedName,  // [name] or "name"
+  kString,      // 'text' with '' inside
+  kNString,     // N'text'
+  kNumber,      // 12, 1.5, .5, 1e3
+  kMarker,      // ?
+  kVariable,    // @name, @@IDENTITY
+  kOperator,    // = <> <= >= != + - * / % || and the like
+  kOpen,        // (
+  kClose,       // )
+  kComma,
+  kDot,
+  kSemicolon,
+  kOther,  // anything else, one character
+};
+
+struct Token {
+  TokenKind kind;
+  std::string_view text;
+};
+
+// Appends the tokens of `sql` to `out`; their texts concatenate to `sql`.
+// An unterminated literal or comment runs to the end of the text.
+void Tokenize(std::string_view sql, std::vector<Token>& out);
+
+// Case-insensitive comparison of a word token with an upper-case keyword.
+bool WordIs(const Token& token, std::string_view upper_keyword);
+inline bool Significant(const Token& t) {
+  return t.kind != TokenKind::kSpace && t.kind != TokenKind::kComment;
+}
+
+enum class StatementKind : uint8_t {
+  kSelect,
+  kInsert,
+  kUpdate,
+  kDelete,
+  kNoCount,    // SET NOCOUNT ON|OFF: nothing to run
+  kSetOption,  // any other SET option, passed on unchanged
+  kOther,      // anything else (DDL, ...), runs to the next ";"
+};
+
+inline bool ChangesData(StatementKind k) {
+  return k == StatementKind::kInsert || k == StatementKind::kUpdate || k == StatementKind::kDelete;
+}
+
+// One statement of a batch: tokens [begin, end).
+struct Piece {
+  size_t begin;
+  size_t end;
+  StatementKind kind;
+};
+
+// Splits a batch at ";" and where a new statement begins without one
+// ("... VALUES (...) SELECT @@IDENTITY AS NewId SET NOCOUNT OFF").
+void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out);
+
+class Translator;
+
+// The engine's spellings.  Defaults keep the SQL Server text.
+class Hooks {
+ public:
+  virtual ~Hooks() = default;
+  // The `index`th "?" of the batch, 0-based.
+  virtual void Placeholder(int index, std::string& out) const;
+  virtual void Identity(std::string& out) const;     // @@IDENTITY
+  virtual void CurrentTime(std::string& out) const;  // GETDATE()
+  // CAST(<expr> AS smalldatetime); `expr` is already translated.
+  virtual void CastSmallDateTime(std::string_view expr, std::string& out) const;
+  // CAST(<expr> AS datetime), kept to the second.
+  virtual void CastDateTime(std::string_view expr, std::string& out) const;
+  // The value an INSERT ... VALUES or UPDATE ... SET writes into `column` of
+  // `table`; `expr` is already translated.  The default copies it.
+  virtual void AssignedValue(std::string_view table, std::string_view column, std::string_view expr,
+                             std::string& out) const;
+  // A last word on any token: return how many tokens from `i` were written
+  // to `out`, or 0 to let the translator handle token `i`.
+  virtual size_t Rewrite(Translator& translator, size_t i, size_t end, std::string& out) const;
+};
+
+struct Statement {
+  std::string sql;
+  StatementKind kind;
+  int first_param;  // index of its first "?" in the batch
+  int param_count;
+};
+
+class Translator {
+ public:
+  explicit Translator(const Hooks& hooks) : hooks_(hooks) {}
+
+  // Translates `batch` into runnable statements (SET NOCOUNT dropped).  The
+  // result stays valid until the next call.
+  const std::vector<Statement>& Translate(std::string_view batch);
+  int ParamCount() const { return param_index_; }
+
+  // For hooks: the tokens of the batch being translated, and the generic
+  // translation of tokens [begin, end) appended to `out`.
+  const std::vector<Token>& Tokens() const { return tokens_; }
+  void EmitRange(size_t begin, size_t end, std::string& out);
+  // Index of the ")" matching the "(" at `open`, or `end` when unmatched.
+  size_t MatchingClose(size_t open, size_t end) const;
+  // Next significant token at or after `i`, or `end`.
+  size_t NextSignificant(size_t i, size_t end) const;
+
+ private:
+  void EmitInsert(const Piece& piece, std::string& out);
+  void EmitUpdate(const Piece& piece, std::string& out);
+  void EmitAssigned(std::string_view table, std::string_view column, size_t begin, size_t end,
+                    std::string& out);
+
+  const Hooks& hooks_;
+  std::vector<Token> tokens_;
+  std::vector<Piece> pieces_;
+  std::vector<Statement> statements_;
+  std::string scratch_;
+  int param_index_ = 0;
+};
+
+// The body of a quoted name without its quotes, or the word itself.
+std::string_view NameText(const Token& token);
+
+}  // namespace kx4::ado::dialect
+
+#endif  // KX4DATA_DATAACCESS_DIALECT_DIALECT_H_

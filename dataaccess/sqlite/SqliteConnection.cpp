@@ -1,0 +1,676 @@
+#include "dataaccess/sqlite/SqliteConnection.h"
+
+#include <kx4data/RuntimeError.h>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+#include "dataaccess/ResultTable.h"
+#include "dataaccess/sqlite/SqliteErrors.h"
+#include "dataaccess/sqlite/SqliteFunctions.h"
+
+namespace kx4::ado::sqlite {
+namespace {
+
+constexpr size_t kCacheSize = 16;
+
+char Fold(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+std::string UpperAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 32);
+  return out;
+}
+
+// How a result column is read, from its declared type.
+enum class Reader : uint8_t { kOpen, kInteger, kDouble, kMoney, kDate, kText };
+
+void MapDeclared(const char* declared, Reader& reader, int32_t& type) {
+  reader = Reader::kOpen;
+  type = adEmpty;
+  if (!declared)
+    return;
+  const std::string d = UpperAscii(declared);
+  auto is = [&](std::string_view name) {
+    return d.compare(0, name.size(), name) == 0 &&
+           (d.size() == name.size() || d[name.size()] == '(' || d[name.size()] == ' ');
+  };
+  if (is("BIT") || is("BOOLEAN")) {
+    reader = Reader::kInteger;
+    type = adBoolean;
+  } else if (is("TINYINT")) {
+    reader = Reader::kInteger;
+    type = adUnsignedTinyInt;
+  } else if (is("SMALLINT")) {
+    reader = Reader::kInteger;
+    type = adSmallInt;
+  } else if (is("INT") || is("INTEGER")) {
+    reader = Reader::kInteger;
+    type = adInteger;
+  } else if (is("BIGINT")) {
+    reader = Reader::kInteger;
+    type = adBigInt;
+  } else if (is("MONEY") || is("SMALLMONEY")) {
+    reader = Reader::kMoney;
+    type = adCurrency;
+  } else if (is("DATETIME") || is("SMALLDATETIME") || is("DATE") || is("DATETIME2")) {
+    reader = Reader::kDate;
+    type = adDBTimeStamp;
+  } else if (is("REAL") || is("FLOAT") || is("DOUBLE") || is("DECIMAL") || is("NUMERIC")) {
+    reader = Reader::kDouble;
+    type = adDouble;
+  } else if (d.find("CHAR") != std::string::npos || d.find("TEXT") != std::string::npos ||
+             d.find("CLOB") != std::string::npos) {
+    reader = Reader::kText;
+    type = adVarWChar;
+  }
+}
+
+bool IsNumberLiteral(std::string_view s) {
+  if (!s.empty() && (s[0] == '-' || s[0] == '+'))
+    s.remove_prefix(1);
+  if (s.empty())
+    return false;
+  bool digit = false, dot = false;
+  for (char c : s) {
+    if (c >= '0' && c <= '9')
+      digit = true;
+    else if (c == '.' && !dot)
+      dot = true;
+    else
+      return false;
+  }
+  return digit;
+}
+
+}  // namespace
+
+size_t Catalog::Hash::operator()(std::string_view s) const {
+  size_t h = 1469598103934665603ull;
+  for (char c : s)
+    h = (h ^ static_cast<unsigned char>(Fold(c))) * 1099511628211ull;
+  return h;
+}
+
+bool Catalog::Equal::operator()(std::string_view a, std::string_view b) const {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Fold(a[i]) != Fold(b[i]))
+      return false;
+  return true;
+}
+
+void Catalog::Load(sqlite3* db) {
+  tables_.clear();
+  money_names_.clear();
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "SELECT m.name, p.name, p.type FROM sqlite_schema m, "
+                         "pragma_table_info(m.name) p WHERE m.type = 'table'",
+                         -1, &st, nullptr) != SQLITE_OK)
+    return;
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    const char* table = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    const char* column = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+    const char* type = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
+    if (!table || !column || !type)
+      continue;
+    Reader reader;
+    int32_t ado;
+    MapDeclared(type, reader, ado);
+    ColumnKind kind = ColumnKind::kPlain;
+    if (ado == adBoolean)
+      kind = ColumnKind::kFlag;
+    else if (ado == adCurrency)
+      kind = ColumnKind::kMoney;
+    if (kind == ColumnKind::kPlain)
+      continue;
+    tables_[table][column] = kind;
+    if (kind == ColumnKind::kMoney)
+      money_names_[column] = kind;
+  }
+  sqlite3_finalize(st);
+}
+
+ColumnKind Catalog::Kind(std::string_view table, std::string_view column) const {
+  const auto t = tables_.find(table);
+  if (t == tables_.end())
+    return ColumnKind::kPlain;
+  const auto c = t->second.find(column);
+  return c == t->second.end() ? ColumnKind::kPlain : c->second;
+}
+
+bool Catalog::IsMoneyColumn(std::string_view column) const {
+  return money_names_.find(column) != money_names_.end();
+}
+
+// SQLite's spellings of the dialect's idioms.
+class SqliteConnection::Hooks final : public dialect::Hooks {
+ public:
+  explicit Hooks(const Catalog& catalog) : catalog_(catalog) {}
+  void Identity(std::string& out) const override { out += "last_insert_rowid()"; }
+  void CurrentTime(std::string& out) const override { out += "kx4_getdate()"; }
+  void CastSmallDateTime(std::string_view expr, std::string& out) const override {
+    out += "kx4_smalldatetime(";
+    out += expr;
+    out += ')';
+  }
+  void CastDateTime(std::string_view expr, std::string& out) const override {
+    out += "kx4_datetime(";
+    out += expr;
+    out += ')';
+  }
+  // A bit column keeps any non-zero value as 1; a number written into a
+  // money column is taken in whole units, like the server's money.
+  void AssignedValue(std::string_view table, std::string_view column, std::string_view expr,
+                     std::string& out) const override {
+    switch (catalog_.Kind(table, column)) {
+      case ColumnKind::kFlag:
+        if (IsNumberLiteral(expr)) {
+          out += std::strtod(std::string(expr).c_str(), nullptr) != 0 ? '1' : '0';
+        } else if (expr == "NULL" || expr == "null") {
+          out += expr;
+        } else {
+          out += "((";
+          out += expr;
+          out += ") <> 0)";
+        }
+        return;
+      case ColumnKind::kMoney:
+        if (IsNumberLiteral(expr)) {
+          try {
+            out += std::to_string(Currency::Parse(expr).Ticks());
+          } catch (const RuntimeError&) {
+            out += expr;
+          }
+          return;
+        }
+        break;
+      default:
+        break;
+    }
+    out += expr;
+  }
+
+ private:
+  const Catalog& catalog_;
+};
+
+struct SqliteConnection::Prepared {
+  std::string sql;
+  sqlite3_stmt* stmt = nullptr;
+  std::vector<Reader> readers;
+  std::vector<int32_t> types;
+  ~Prepared() { sqlite3_finalize(stmt); }
+};
+
+SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string path)
+    : path_(std::move(path)), name_(options.database), read_only_(options.mode == adModeRead) {
+  struct stat st = {};
+  if (stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    throw MakeError(kErrProviderFailure, 4060, "42000",
+                    "Cannot open database \"" + name_ +
+                        "\" requested by the login. The login failed. [SQLite: no database file " +
+                        path_ + "]");
+  const int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                    SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
+  int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    EngineError e = Translate(db_, SQLITE_CANTOPEN, name_, false);
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    throw e;
+  }
+  if (options.connect_timeout > 0)
+    deadline_ = Clock::now() + std::chrono::seconds(options.connect_timeout);
+  sqlite3_busy_handler(db_, &SqliteConnection::OnBusy, this);
+  rc = RegisterFunctions(db_);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(
+        db_,
+        read_only_ ? "PRAGMA synchronous=FULL" : "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL",
+        nullptr, nullptr, nullptr);
+  // Reading the schema proves the file is a database.
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    EngineError e = Translate(db_, (rc & 0xFF) == SQLITE_BUSY ? rc : SQLITE_CANTOPEN, name_, false);
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    throw e;
+  }
+  deadline_ = Clock::time_point::max();
+  catalog_.Load(db_);
+  if (!read_only_)
+    queue_.Open(path_);
+  hooks_ = std::make_unique<Hooks>(catalog_);
+  translator_ = std::make_unique<dialect::Translator>(*hooks_);
+}
+
+SqliteConnection::~SqliteConnection() {
+  cache_.clear();
+  if (begun_)
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (queue_.Held())
+    queue_.Release();
+  sqlite3_close_v2(db_);
+}
+
+int SqliteConnection::OnBusy(void* self, int count) {
+  auto* c = static_cast<SqliteConnection*>(self);
+  if (Clock::now() >= c->deadline_)
+    return 0;
+  std::this_thread::sleep_for(std::chrono::microseconds(count < 10 ? 500 << (count / 2) : 10000));
+  return 1;
+}
+
+int SqliteConnection::OnProgress(void* self) {
+  auto* c = static_cast<SqliteConnection*>(self);
+  if (Clock::now() < c->deadline_)
+    return 0;
+  c->timed_out_ = true;
+  return 1;
+}
+
+void SqliteConnection::Fail(int rc) {
+  EngineError e = Translate(db_, rc, name_, timed_out_);
+  timed_out_ = false;
+  throw e;
+}
+
+void SqliteConnection::Run(const char* sql) {
+  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK)
+    Fail(rc);
+}
+
+SqliteConnection::Prepared& SqliteConnection::Prepare(const std::string& sql) {
+  for (size_t i = 0; i < cache_.size(); ++i) {
+    if (cache_[i]->sql == sql) {
+      if (i != 0)
+        std::rotate(cache_.begin(), cache_.begin() + i, cache_.begin() + i + 1);
+      sqlite3_reset(cache_[0]->stmt);
+      sqlite3_clear_bindings(cache_[0]->stmt);
+      return *cache_[0];
+    }
+  }
+  auto p = std::make_unique<Prepared>();
+  p->sql = sql;
+  const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
+                                    SQLITE_PREPARE_PERSISTENT, &p->stmt, nullptr);
+  if (rc != SQLITE_OK)
+    Fail(rc);
+  const int n = sqlite3_column_count(p->stmt);
+  p->readers.resize(n);
+  p->types.resize(n);
+  for (int c = 0; c < n; ++c)
+    MapDeclared(sqlite3_column_decltype(p->stmt, c), p->readers[c], p->types[c]);
+  // SUM/MIN/MAX of a money column stays money, though SQLite declares no
+  // type for it.
+  if (n > 0) {
+    std::vector<dialect::Token> tokens;
+    dialect::Tokenize(sql, tokens);
+    size_t i = 0;
+    while (i < tokens.size() && !dialect::Significant(tokens[i]))
+      ++i;
+    if (i < tokens.size() && dialect::WordIs(tokens[i], "SELECT")) {
+      int item = 0;
+      int depth = 0;
+      std::vector<const dialect::Token*> sig;
+      auto finish = [&] {
+        // FUNC ( [alias .] column ) [[AS] name]
+        if (item < n && p->readers[item] == Reader::kOpen && sig.size() >= 4 &&
+            (dialect::WordIs(*sig[0], "SUM") || dialect::WordIs(*sig[0], "MIN") ||
+             dialect::WordIs(*sig[0], "MAX")) &&
+            sig[1]->kind == dialect::TokenKind::kOpen) {
+          size_t k = 2;
+          if (k + 2 < sig.size() && sig[k + 1]->kind == dialect::TokenKind::kDot)
+            k += 2;
+          if (k + 1 < sig.size() && sig[k + 1]->kind == dialect::TokenKind::kClose &&
+              catalog_.IsMoneyColumn(dialect::NameText(*sig[k]))) {
+            p->readers[item] = Reader::kMoney;
+            p->types[item] = adCurrency;
+          }
+        }
+        sig.clear();
+        ++item;
+      };
+      for (++i; i < tokens.size(); ++i) {
+        const dialect::Token& t = tokens[i];
+        if (!dialect::Significant(t))
+          continue;
+        if (t.kind == dialect::TokenKind::kOpen)
+          ++depth;
+        else if (t.kind == dialect::TokenKind::kClose)
+          --depth;
+        if (depth == 0 && (dialect::WordIs(t, "FROM") || t.kind == dialect::TokenKind::kComma)) {
+          finish();
+          if (t.kind != dialect::TokenKind::kComma)
+            break;
+          continue;
+        }
+        sig.push_back(&t);
+      }
+      if (!sig.empty())
+        finish();
+    }
+  }
+  if (cache_.size() >= kCacheSize)
+    cache_.pop_back();
+  cache_.insert(cache_.begin(), std::move(p));
+  return *cache_[0];
+}
+
+void SqliteConnection::Bind(sqlite3_stmt* st, const dialect::Statement& s,
+                            const std::vector<Parameter>& params) {
+  const int markers = sqlite3_bind_parameter_count(st);
+  for (int j = 0; j < s.param_count && j < markers; ++j) {
+    const size_t index = static_cast<size_t>(s.first_param + j);
+    if (index >= params.size())
+      throw MakeError(kErrCommandFailed, 8178, "07002",
+                      "No value given for one or more required parameters.");
+    const Parameter& p = params[index];
+    const Variant& v = p.Value();
+    const int at = j + 1;
+    int rc = SQLITE_OK;
+    if (v.IsNull() || v.IsEmpty()) {
+      rc = sqlite3_bind_null(st, at);
+    } else {
+      switch (p.Type()) {
+        case adBoolean:
+          rc = sqlite3_bind_int(st, at, v.ToBoolean() ? 1 : 0);
+          break;
+        case adTinyInt:
+        case adUnsignedTinyInt:
+        case adSmallInt:
+        case adInteger:
+          rc = sqlite3_bind_int64(st, at, v.ToLong());
+          break;
+        case adBigInt:
+          rc = sqlite3_bind_int64(st, at, static_cast<int64_t>(std::llround(v.ToDouble())));
+          break;
+        case adSingle:
+        case adDouble:
+          rc = sqlite3_bind_double(st, at, v.ToDouble());
+          break;
+        case adCurrency:
+          rc = sqlite3_bind_int64(st, at, v.ToCurrency().Ticks());
+          break;
+        case adDate:
+        case adDBDate:
+        case adDBTime:
+        case adDBTimeStamp:
+        case adDBFileTime: {
+          const std::string text = FormatStoredDate(v.ToDate().Seconds());
+          rc = sqlite3_bind_text(st, at, text.data(), static_cast<int>(text.size()),
+                                 SQLITE_TRANSIENT);
+          break;
+        }
+        default:
+          // Text types, and adNumeric for anything else: by the value's own type.
+          if (const auto* text = v.Get<std::string>()) {
+            rc = sqlite3_bind_text(st, at, text->data(), static_cast<int>(text->size()),
+                                   SQLITE_STATIC);
+          } else if (v.Get<double>() || v.Get<float>()) {
+            rc = sqlite3_bind_double(st, at, v.ToDouble());
+          } else if (const auto* c = v.Get<Currency>()) {
+            rc = sqlite3_bind_int64(st, at, c->Ticks());
+          } else if (const auto* d = v.Get<DateTime>()) {
+            const std::string t = FormatStoredDate(d->Seconds());
+            rc = sqlite3_bind_text(st, at, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+          } else {
+            rc = sqlite3_bind_int64(st, at, v.ToLong());
+          }
+          break;
+      }
+    }
+    if (rc != SQLITE_OK)
+      Fail(rc);
+  }
+}
+
+void SqliteConnection::Fetch(Prepared& p, ResultTable& rows) {
+  sqlite3_stmt* st = p.stmt;
+  const int n = static_cast<int>(p.readers.size());
+  for (int c = 0; c < n; ++c)
+    rows.AddColumn(sqlite3_column_name(st, c), p.types[c]);
+  const Reader* readers = p.readers.data();
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    for (int c = 0; c < n; ++c) {
+      const int t = sqlite3_column_type(st, c);
+      if (t == SQLITE_NULL) {
+        rows.AppendNull();
+        continue;
+      }
+      switch (readers[c]) {
+        case Reader::kText:
+          if (t != SQLITE_BLOB) {
+            const char* s = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+            rows.AppendText(std::string_view(s, sqlite3_column_bytes(st, c)));
+            continue;
+          }
+          break;
+        case Reader::kInteger:
+          if (t == SQLITE_INTEGER) {
+            rows.AppendInteger(sqlite3_column_int64(st, c));
+            continue;
+          }
+          break;
+        case Reader::kDouble:
+          if (t != SQLITE_TEXT && t != SQLITE_BLOB) {
+            rows.AppendDouble(sqlite3_column_double(st, c));
+            continue;
+          }
+          break;
+        case Reader::kMoney:
+          if (t == SQLITE_INTEGER) {
+            rows.AppendCurrency(sqlite3_column_int64(st, c));
+          } else if (t == SQLITE_FLOAT) {
+            // Written around the engine: whole units.
+            rows.AppendCurrency(Currency::FromDouble(sqlite3_column_double(st, c)).Ticks());
+          } else {
+            const char* s = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+            rows.AppendCurrency(Currency::Parse(s ? s : "0").Ticks());
+          }
+          continue;
+        case Reader::kDate: {
+          if (t == SQLITE_TEXT) {
+            const std::string_view s(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                     sqlite3_column_bytes(st, c));
+            int64_t seconds;
+            if (ParseStoredDate(s, seconds)) {
+              rows.AppendDate(seconds);
+              continue;
+            }
+            if (const auto d = DateTime::Parse(s)) {
+              rows.AppendDate(d->Seconds());
+              continue;
+            }
+          } else if (t == SQLITE_FLOAT || t == SQLITE_INTEGER) {
+            rows.AppendDate(DateTime::FromOADate(sqlite3_column_double(st, c)).Seconds());
+            continue;
+          }
+          sqlite3_reset(st);
+          throw MakeError(kErrCommandFailed, 241, "22007",
+                          "Conversion failed when converting date and/or time from character "
+                          "string (column " +
+                              rows.ColumnName(c) + ").");
+        }
+        case Reader::kOpen:
+          break;
+      }
+      switch (t) {
+        case SQLITE_INTEGER:
+          rows.AppendInteger(sqlite3_column_int64(st, c));
+          break;
+        case SQLITE_FLOAT:
+          rows.AppendDouble(sqlite3_column_double(st, c));
+          break;
+        default: {
+          const char* s = static_cast<const char*>(sqlite3_column_blob(st, c));
+          rows.AppendText(std::string_view(s ? s : "", sqlite3_column_bytes(st, c)));
+          break;
+        }
+      }
+    }
+  }
+  if (rc != SQLITE_DONE)
+    Fail(rc);
+  rows.Finish();
+}
+
+void SqliteConnection::BeginWrite(Clock::time_point deadline) {
+  if (queue_.IsOpen() && !queue_.Acquire(deadline))
+    throw MakeError(kErrTimeout, kNativeLockTimeout, "HYT00",
+                    "Lock request time out period exceeded. [waiting for the other writers of \"" +
+                        name_ + "\"]");
+  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    queue_.Release();
+    Fail(rc);
+  }
+  begun_ = true;
+}
+
+void SqliteConnection::EndWrite(bool commit) {
+  if (begun_ && !sqlite3_get_autocommit(db_)) {
+    const int rc = sqlite3_exec(db_, commit ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK && commit) {
+      EngineError e = Translate(db_, rc, name_, false);
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      begun_ = false;
+      queue_.Release();
+      throw e;
+    }
+  }
+  begun_ = false;
+  queue_.Release();
+}
+
+bool SqliteConnection::Execute(std::string_view batch, const std::vector<Parameter>& params,
+                               int32_t timeout_seconds, ResultTable* rows, int64_t& affected) {
+  const std::vector<dialect::Statement>& statements = translator_->Translate(batch);
+  if (static_cast<size_t>(translator_->ParamCount()) > params.size())
+    throw MakeError(kErrCommandFailed, 8178, "07002",
+                    "No value given for one or more required parameters.");
+  deadline_ = timeout_seconds > 0 ? Clock::now() + std::chrono::seconds(timeout_seconds)
+                                  : Clock::time_point::max();
+  timed_out_ = false;
+  if (timeout_seconds > 0)
+    sqlite3_progress_handler(db_, 2000, &SqliteConnection::OnProgress, this);
+
+  bool writes = false;
+  bool schema = false;
+  for (const auto& s : statements) {
+    writes |= dialect::ChangesData(s.kind) || s.kind == dialect::StatementKind::kOther;
+    schema |= s.kind == dialect::StatementKind::kOther;
+  }
+  // Autocommit writes run as one write transaction in the writers' queue, so
+  // an insert and its identity query stay together.
+  bool own = false;
+  bool produced = false;
+  int64_t changed = 0;
+  bool changes = false;
+  try {
+    if (in_transaction_ && !begun_) {
+      if (read_only_) {
+        Run("BEGIN");
+        begun_ = true;
+      } else {
+        BeginWrite(deadline_);
+      }
+    } else if (!in_transaction_ && writes && !read_only_) {
+      BeginWrite(deadline_);
+      own = true;
+    }
+    for (const auto& s : statements) {
+      Prepared& p = Prepare(s.sql);
+      Bind(p.stmt, s, params);
+      if (!p.readers.empty()) {
+        produced = true;
+        if (rows) {
+          *rows = ResultTable();
+          Fetch(p, *rows);
+        } else {
+          int rc;
+          while ((rc = sqlite3_step(p.stmt)) == SQLITE_ROW) {
+          }
+          if (rc != SQLITE_DONE)
+            Fail(rc);
+        }
+      } else {
+        const int rc = sqlite3_step(p.stmt);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+          Fail(rc);
+        if (dialect::ChangesData(s.kind)) {
+          changed += sqlite3_changes64(db_);
+          changes = true;
+        }
+      }
+      sqlite3_reset(p.stmt);
+    }
+    if (own)
+      EndWrite(true);
+  } catch (...) {
+    for (auto& p : cache_)
+      sqlite3_reset(p->stmt);
+    if (own) {
+      EndWrite(false);
+    } else if (begun_ && sqlite3_get_autocommit(db_)) {
+      // The engine ended the transaction itself (I/O error, interrupt).
+      begun_ = false;
+      queue_.Release();
+    }
+    if (timeout_seconds > 0)
+      sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    deadline_ = Clock::time_point::max();
+    if (schema)
+      catalog_.Load(db_);
+    throw;
+  }
+  if (timeout_seconds > 0)
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+  deadline_ = Clock::time_point::max();
+  if (schema)
+    catalog_.Load(db_);
+  affected = changes ? changed : -1;
+  return produced;
+}
+
+void SqliteConnection::BeginTransaction() {
+  if (in_transaction_)
+    throw MakeError(kErrTransaction, 0, "25000", "Cannot start more transactions on this session.");
+  in_transaction_ = true;
+  begun_ = false;
+}
+
+void SqliteConnection::CommitTransaction() {
+  if (!in_transaction_)
+    throw MakeError(kErrTransaction, 3902, "25000",
+                    "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+  in_transaction_ = false;
+  if (begun_)
+    EndWrite(true);
+}
+
+void SqliteConnection::RollbackTransaction() {
+  if (!in_transaction_)
+    throw MakeError(kErrTransaction, 3903, "25000",
+                    "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
+  in_transaction_ = false;
+  if (begun_)
+    EndWrite(false);
+}
+
+}  // namespace kx4::ado::sqlite

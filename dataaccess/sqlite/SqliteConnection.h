@@ -1,0 +1,91 @@
+// One connection to an embedded database file.
+#ifndef KX4DATA_DATAACCESS_SQLITE_SQLITECONNECTION_H_
+#define KX4DATA_DATAACCESS_SQLITE_SQLITECONNECTION_H_
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "dataaccess/Engine.h"
+#include "dataaccess/dialect/Dialect.h"
+#include "dataaccess/sqlite/WriterQueue.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kx4::ado::sqlite {
+
+// What the translation must know of a column it writes or reads.
+enum class ColumnKind : uint8_t { kPlain, kFlag, kMoney };
+
+// Declared types of the stored columns, by table and column, without regard
+// to case.  Read from the database when a connection opens.
+class Catalog {
+ public:
+  void Load(sqlite3* db);
+  ColumnKind Kind(std::string_view table, std::string_view column) const;
+  bool IsMoneyColumn(std::string_view column) const;
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const;
+  };
+  struct Equal {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  using Columns = std::unordered_map<std::string, ColumnKind, Hash, Equal>;
+  std::unordered_map<std::string, Columns, Hash, Equal> tables_;
+  Columns money_names_;
+};
+
+class SqliteConnection final : public EngineConnection {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // Opens the existing file `path`; throws EngineError (4060 when it is not
+  // there or not a database).
+  SqliteConnection(const ConnectionOptions& options, std::string path);
+  ~SqliteConnection() override;
+
+  bool Execute(std::string_view batch, const std::vector<Parameter>& params,
+               int32_t timeout_seconds, ResultTable* rows, int64_t& affected) override;
+  void BeginTransaction() override;
+  void CommitTransaction() override;
+  void RollbackTransaction() override;
+
+ private:
+  class Hooks;
+  struct Prepared;
+
+  Prepared& Prepare(const std::string& sql);
+  void Bind(sqlite3_stmt* st, const dialect::Statement& s, const std::vector<Parameter>& params);
+  void Fetch(Prepared& p, ResultTable& rows);
+  void Run(const char* sql);
+  void BeginWrite(Clock::time_point deadline);
+  void EndWrite(bool commit);
+  [[noreturn]] void Fail(int rc);
+  static int OnBusy(void* self, int count);
+  static int OnProgress(void* self);
+
+  sqlite3* db_ = nullptr;
+  std::string path_;
+  std::string name_;  // for messages
+  bool read_only_;
+  Catalog catalog_;
+  std::unique_ptr<Hooks> hooks_;
+  std::unique_ptr<dialect::Translator> translator_;
+  std::vector<std::unique_ptr<Prepared>> cache_;  // most recent first
+  WriterQueue queue_;
+  bool in_transaction_ = false;  // BeginTransaction called
+  bool begun_ = false;           // BEGIN issued
+  Clock::time_point deadline_ = Clock::time_point::max();
+  bool timed_out_ = false;
+};
+
+}  // namespace kx4::ado::sqlite
+
+#endif  // KX4DATA_DATAACCESS_SQLITE_SQLITECONNECTION_H_

@@ -1,0 +1,28 @@
+// SQLite's failures in SQL Server's numbering, the numbers callers test.
+#ifndef KX4DATA_DATAACCESS_SQLITE_SQLITEERRORS_H_
+#define KX4DATA_DATAACCESS_SQLITE_SQLITEERRORS_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "dataaccess/Engine.h"
+
+struct sqlite3;
+
+namespace kx4::ado::sqlite {
+
+// Native numbers used besides the server's own.
+inline constexpr int32_t kNativeQueryTimeout = -2;   // the client's "Timeout expired"
+inline constexpr int32_t kNativeLockTimeout = 1222;  // lock request time-out
+inline constexpr int32_t kNativeOther = 50000;       // no counterpart; the text tells
+
+EngineError MakeError(int32_t hresult, int32_t native, std::string sql_state,
+                      std::string description);
+// The error of the failed call `rc` on `db`.  `database` names the database
+// in messages; `timed_out` says the statement ran out of its time.
+EngineError Translate(sqlite3* db, int rc, std::string_view database, bool timed_out);
+
+}  // namespace kx4::ado::sqlite
+
+#endif  // KX4DATA_DATAACCESS_SQLITE_SQLITEERRORS_H_

@@ -1,0 +1,477 @@
+#include "dataaccess/sqlite/SqliteFunctions.h"
+
+#include <kx4data/DateTime.h>
+#include <kx4data/RuntimeError.h>
+
+#include <sqlite3.h>
+
+#include <cstring>
+
+namespace kx4::ado::sqlite {
+namespace {
+
+// Decodes one UTF-8 sequence at `i`; a malformed byte stands for itself.
+uint32_t Decode(std::string_view s, size_t& i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  if (c < 0x80) {
+    ++i;
+    return c;
+  }
+  int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+  if (len == 0 || i + len > s.size()) {
+    ++i;
+    return c;
+  }
+  uint32_t cp = c & (0x7F >> len);
+  for (int k = 1; k < len; ++k) {
+    const unsigned char cc = static_cast<unsigned char>(s[i + k]);
+    if ((cc & 0xC0) != 0x80) {
+      ++i;
+      return c;
+    }
+    cp = cp << 6 | (cc & 0x3F);
+  }
+  i += len;
+  return cp;
+}
+
+void Encode(uint32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | cp >> 6);
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | cp >> 12);
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | cp >> 18);
+    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80)
+      return false;
+  return true;
+}
+
+std::string_view TextArg(sqlite3_value* v) {
+  const unsigned char* p = sqlite3_value_text(v);
+  return p ? std::string_view(reinterpret_cast<const char*>(p), sqlite3_value_bytes(v))
+           : std::string_view();
+}
+
+void CaseFunction(sqlite3_context* ctx, sqlite3_value* v, bool upper) {
+  if (sqlite3_value_type(v) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  if (sqlite3_value_type(v) != SQLITE_TEXT) {
+    // Numbers keep their type, as the built-ins do with them.
+    return sqlite3_result_value(ctx, v);
+  }
+  const std::string_view in = TextArg(v);
+  std::string out;
+  if (upper)
+    Upper(in, out);
+  else
+    Lower(in, out);
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+void UpperFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  CaseFunction(ctx, argv[0], true);
+}
+
+void LowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  CaseFunction(ctx, argv[0], false);
+}
+
+// like(pattern, text[, escape]), the form "text LIKE pattern" calls.
+void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  uint32_t escape = 0;
+  if (argc == 3) {
+    const std::string_view e = TextArg(argv[2]);
+    size_t i = 0;
+    if (e.empty() || (escape = Decode(e, i), i != e.size())) {
+      sqlite3_result_error(ctx, "The invalid escape character was specified in a LIKE predicate.",
+                           -1);
+      return;
+    }
+  }
+  sqlite3_result_int(ctx, Like(TextArg(argv[0]), TextArg(argv[1]), escape) ? 1 : 0);
+}
+
+void GetDateFunction(sqlite3_context* ctx, int, sqlite3_value**) {
+  const std::string text = FormatStoredDate(DateTime::Now().Seconds());
+  sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+// Converts the argument to a stored date-time; `round_minutes` gives
+// smalldatetime's precision (30 seconds and up round up).
+void DateConversion(sqlite3_context* ctx, sqlite3_value* v, bool round_minutes) {
+  if (sqlite3_value_type(v) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  const std::string_view text = TextArg(v);
+  int64_t seconds = 0;
+  if (!ParseStoredDate(text, seconds)) {
+    const std::optional<DateTime> parsed = DateTime::Parse(text);
+    if (!parsed) {
+      sqlite3_result_error(
+          ctx, "Conversion failed when converting date and/or time from character string.", -1);
+      return;
+    }
+    seconds = parsed->Seconds();
+  }
+  if (round_minutes) {
+    const int64_t within = ((seconds % 60) + 60) % 60;
+    seconds += within >= 30 ? 60 - within : -within;
+  }
+  const std::string out = FormatStoredDate(seconds);
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+void SmallDateTimeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  DateConversion(ctx, argv[0], true);
+}
+
+void DateTimeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  DateConversion(ctx, argv[0], false);
+}
+
+int CollateNoCase(void*, int na, const void* a, int nb, const void* b) {
+  return CompareNoCase(std::string_view(static_cast<const char*>(a), na),
+                       std::string_view(static_cast<const char*>(b), nb));
+}
+
+// One element of a LIKE pattern at `p`: fills the matcher for one character.
+struct Class {
+  bool negate = false;
+  bool any = false;      // "_"
+  std::string_view set;  // inside brackets, or the literal character
+  uint32_t literal = 0;
+  bool is_literal = false;
+};
+
+bool ClassMatches(const Class& c, uint32_t ch) {
+  if (c.any)
+    return true;
+  if (c.is_literal)
+    return FoldUpper(c.literal) == FoldUpper(ch);
+  const uint32_t up = FoldUpper(ch);
+  bool hit = false;
+  size_t i = 0;
+  while (i < c.set.size() && !hit) {
+    const uint32_t lo = FoldUpper(Decode(c.set, i));
+    if (i + 1 < c.set.size() && c.set[i] == '-') {
+      size_t j = i + 1;
+      const uint32_t hi = FoldUpper(Decode(c.set, j));
+      i = j;
+      hit = up >= lo && up <= hi;
+    } else {
+      hit = up == lo;
+    }
+  }
+  return hit != c.negate;
+}
+
+// Reads the element at `p`; returns false at a "%" (handled by the caller).
+// An unclosed "[" is taken as a literal bracket.
+void ReadClass(std::string_view pat, size_t& p, uint32_t escape, Class& c) {
+  c = Class{};
+  size_t start = p;
+  const uint32_t ch = Decode(pat, p);
+  if (escape != 0 && ch == escape && p < pat.size()) {
+    c.is_literal = true;
+    c.literal = Decode(pat, p);
+    return;
+  }
+  if (ch == '_') {
+    c.any = true;
+    return;
+  }
+  if (ch == '[') {
+    size_t q = p;
+    if (q < pat.size() && pat[q] == '^') {
+      c.negate = true;
+      ++q;
+    }
+    // The first character of a set may be "]" itself only as "[]]"? SQL
+    // Server reads "[]" as empty; keep to the plain rule: up to the next "]".
+    const size_t close = pat.find(']', q == start + 1 ? q : q);
+    if (close != std::string_view::npos && close > q) {
+      c.set = pat.substr(q, close - q);
+      p = close + 1;
+      return;
+    }
+    if (close == q && close != std::string_view::npos) {
+      // "[]" or "[^]": matches nothing (or anything for the negation).
+      c.set = std::string_view();
+      p = close + 1;
+      return;
+    }
+    c.negate = false;
+  }
+  c.is_literal = true;
+  c.literal = ch;
+}
+
+}  // namespace
+
+uint32_t FoldUpper(uint32_t c) {
+  if (c < 0x80)
+    return c >= 'a' && c <= 'z' ? c - 32 : c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
+    return c - 32;
+  if (c == 0xFF)
+    return 0x178;
+  if (c == 0xB5)
+    return 0x39C;
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x131)
+      return 'I';
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+      return (c & 1) == 0 ? c - 1 : c;
+    if (c == 0x17F)
+      return 'S';
+    if (c == 0x130 || c == 0x138 || c == 0x149)
+      return c;
+    return (c & 1) == 1 ? c - 1 : c;
+  }
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2)
+    return c - 32;
+  if (c == 0x3C2)
+    return 0x3A3;
+  if (c >= 0x3AC && c <= 0x3CE) {
+    switch (c) {
+      case 0x3AC:
+        return 0x386;
+      case 0x3AD:
+        return 0x388;
+      case 0x3AE:
+        return 0x389;
+      case 0x3AF:
+        return 0x38A;
+      case 0x3CC:
+        return 0x38C;
+      case 0x3CD:
+        return 0x38E;
+      case 0x3CE:
+        return 0x38F;
+      default:
+        break;
+    }
+  }
+  if (c >= 0x430 && c <= 0x44F)
+    return c - 32;
+  if (c >= 0x450 && c <= 0x45F)
+    return c - 80;
+  if (c >= 0x460 && c <= 0x4FF && c != 0x482 && !(c >= 0x483 && c <= 0x489))
+    return (c & 1) == 1 ? c - 1 : c;
+  return c;
+}
+
+uint32_t FoldLower(uint32_t c) {
+  if (c < 0x80)
+    return c >= 'A' && c <= 'Z' ? c + 32 : c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+    return c + 32;
+  if (c == 0x178)
+    return 0xFF;
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x130)
+      return 'i';
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+      return (c & 1) == 1 ? c + 1 : c;
+    if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F)
+      return c;
+    return (c & 1) == 0 ? c + 1 : c;
+  }
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2)
+    return c + 32;
+  switch (c) {
+    case 0x386:
+      return 0x3AC;
+    case 0x388:
+      return 0x3AD;
+    case 0x389:
+      return 0x3AE;
+    case 0x38A:
+      return 0x3AF;
+    case 0x38C:
+      return 0x3CC;
+    case 0x38E:
+      return 0x3CD;
+    case 0x38F:
+      return 0x3CE;
+    default:
+      break;
+  }
+  if (c >= 0x410 && c <= 0x42F)
+    return c + 32;
+  if (c >= 0x400 && c <= 0x40F)
+    return c + 80;
+  if (c >= 0x460 && c <= 0x4FF && c != 0x482 && !(c >= 0x483 && c <= 0x489))
+    return (c & 1) == 0 ? c + 1 : c;
+  return c;
+}
+
+void Upper(std::string_view in, std::string& out) {
+  out.reserve(out.size() + in.size());
+  if (IsAscii(in)) {
+    for (char c : in)
+      out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    return;
+  }
+  for (size_t i = 0; i < in.size();)
+    Encode(FoldUpper(Decode(in, i)), out);
+}
+
+void Lower(std::string_view in, std::string& out) {
+  out.reserve(out.size() + in.size());
+  if (IsAscii(in)) {
+    for (char c : in)
+      out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    return;
+  }
+  for (size_t i = 0; i < in.size();)
+    Encode(FoldLower(Decode(in, i)), out);
+}
+
+bool Like(std::string_view pat, std::string_view text, uint32_t escape) {
+  // Iterative matching with one backtrack point per "%": the classic
+  // wildcard algorithm, linear in practice.
+  size_t p = 0, t = 0;
+  size_t star_p = std::string_view::npos, star_t = 0;
+  Class c;
+  while (t < text.size()) {
+    if (p < pat.size() && pat[p] == '%' && !(escape == '%')) {
+      while (p < pat.size() && pat[p] == '%')
+        ++p;
+      star_p = p;
+      star_t = t;
+      continue;
+    }
+    if (p < pat.size()) {
+      size_t np = p;
+      ReadClass(pat, np, escape, c);
+      size_t nt = t;
+      const uint32_t ch = Decode(text, nt);
+      if (ClassMatches(c, ch)) {
+        p = np;
+        t = nt;
+        continue;
+      }
+    }
+    if (star_p == std::string_view::npos)
+      return false;
+    // Let the last "%" swallow one more character.
+    p = star_p;
+    Decode(text, star_t);
+    t = star_t;
+  }
+  while (p < pat.size() && pat[p] == '%')
+    ++p;
+  return p == pat.size();
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+  while (!a.empty() && a.back() == ' ')
+    a.remove_suffix(1);
+  while (!b.empty() && b.back() == ' ')
+    b.remove_suffix(1);
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    const unsigned char x = static_cast<unsigned char>(a[i]);
+    const unsigned char y = static_cast<unsigned char>(b[j]);
+    uint32_t cx, cy;
+    if (x < 0x80 && y < 0x80) {
+      cx = x >= 'a' && x <= 'z' ? x - 32 : x;
+      cy = y >= 'a' && y <= 'z' ? y - 32 : y;
+      ++i;
+      ++j;
+    } else {
+      cx = FoldUpper(Decode(a, i));
+      cy = FoldUpper(Decode(b, j));
+    }
+    if (cx != cy)
+      return cx < cy ? -1 : 1;
+  }
+  if (i < a.size())
+    return 1;
+  if (j < b.size())
+    return -1;
+  return 0;
+}
+
+std::string FormatStoredDate(int64_t seconds) {
+  const DateTime d = DateTime::FromSeconds(seconds);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.Year(), d.Month(), d.Day(),
+                d.Hour(), d.Minute(), d.Second());
+  return buf;
+}
+
+bool ParseStoredDate(std::string_view s, int64_t& seconds) {
+  auto digits = [&](size_t at, size_t n, int& v) {
+    if (at + n > s.size())
+      return false;
+    v = 0;
+    for (size_t k = at; k < at + n; ++k) {
+      if (s[k] < '0' || s[k] > '9')
+        return false;
+      v = v * 10 + (s[k] - '0');
+    }
+    return true;
+  };
+  int y, mo, d, h = 0, mi = 0, sec = 0;
+  if (s.size() < 10 || !digits(0, 4, y) || s[4] != '-' || !digits(5, 2, mo) || s[7] != '-' ||
+      !digits(8, 2, d))
+    return false;
+  if (s.size() > 10) {
+    if ((s[10] != ' ' && s[10] != 'T') || !digits(11, 2, h) || s.size() < 16 || s[13] != ':' ||
+        !digits(14, 2, mi))
+      return false;
+    if (s.size() > 16 && (s[16] != ':' || !digits(17, 2, sec)))
+      return false;
+    if (s.size() > 19 && s[19] != '.')
+      return false;
+  }
+  // Fractions of a second are dropped, as the storage keeps whole seconds.
+  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 59)
+    return false;
+  try {
+    seconds = DateTime::FromCivil(y, mo, d, h, mi, sec).Seconds();
+  } catch (const RuntimeError&) {
+    return false;
+  }
+  return true;
+}
+
+int RegisterFunctions(sqlite3* db) {
+  const int det = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+  int rc = SQLITE_OK;
+  auto add = [&](const char* name, int args, int flags,
+                 void (*fn)(sqlite3_context*, int, sqlite3_value**)) {
+    if (rc == SQLITE_OK)
+      rc =
+          sqlite3_create_function_v2(db, name, args, flags, nullptr, fn, nullptr, nullptr, nullptr);
+  };
+  add("upper", 1, det, UpperFunction);
+  add("lower", 1, det, LowerFunction);
+  add("like", 2, det, LikeFunction);
+  add("like", 3, det, LikeFunction);
+  add("kx4_getdate", 0, SQLITE_UTF8, GetDateFunction);
+  add("kx4_smalldatetime", 1, det, SmallDateTimeFunction);
+  add("kx4_datetime", 1, det, DateTimeFunction);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_collation_v2(db, "KX4_CI", SQLITE_UTF8, nullptr, CollateNoCase, nullptr);
+  return rc;
+}
+
+}  // namespace kx4::ado::sqlite

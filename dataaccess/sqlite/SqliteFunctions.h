@@ -1,0 +1,39 @@
+// Functions and the collation the dialect needs on SQLite: UTF-8-aware
+// UPPER/LOWER, LIKE with SQL Server's bracket classes, GETDATE() and the
+// smalldatetime conversion, and KX4_CI (no case, no trailing blanks).
+#ifndef KX4DATA_DATAACCESS_SQLITE_SQLITEFUNCTIONS_H_
+#define KX4DATA_DATAACCESS_SQLITE_SQLITEFUNCTIONS_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+
+namespace kx4::ado::sqlite {
+
+// Returns an SQLite result code.
+int RegisterFunctions(sqlite3* db);
+
+// Simple case mapping of one code point (Latin, Greek, Cyrillic); fixed
+// tables, so that indexes built in one process sort the same in every other.
+uint32_t FoldUpper(uint32_t cp);
+uint32_t FoldLower(uint32_t cp);
+void Upper(std::string_view in, std::string& out);
+void Lower(std::string_view in, std::string& out);
+
+// SQL Server LIKE: % _ [abc] [a-c] [^x], case-insensitive.
+bool Like(std::string_view pattern, std::string_view text, uint32_t escape = 0);
+
+// Compares as KX4_CI does: <0, 0, >0.
+int CompareNoCase(std::string_view a, std::string_view b);
+
+// 'yyyy-mm-dd hh:mm:ss', the storage form of date-times.
+std::string FormatStoredDate(int64_t seconds);
+// Reads the storage form (also with 'T' or fractions, or a date alone);
+// false when the text is not in it.
+bool ParseStoredDate(std::string_view text, int64_t& seconds);
+
+}  // namespace kx4::ado::sqlite
+
+#endif  // KX4DATA_DATAACCESS_SQLITE_SQLITEFUNCTIONS_H_
