@@ -79,6 +79,9 @@ class EngineTest : public ::testing::TestWithParam<Engine> {
 };
 
 std::string EngineName(const ::testing::TestParamInfo<Engine>& info);
+inline void PrintTo(Engine engine, std::ostream* os) {
+  *os << (engine == Engine::kSqlite ? "Sqlite" : "Postgres");
+}
 
 }  // namespace kx4::test
 
