@@ -78,6 +78,9 @@ class KXData {
   KXErrorPtr SetConnection(std::shared_ptr<clsConnectionVariables> pinsConnVars);
 
  private:
+  // Tests reach the private members through it.
+  friend class KXDataTestPeer;
+
   void minsAddSecurity(int32_t policy);
   KXErrorPtr minsExecuteQuery(const std::string& pstrSQL, const Variant& pvntParameters,
                               std::shared_ptr<ado::Recordset>* pinsRecordset,
