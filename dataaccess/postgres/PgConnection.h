@@ -1,0 +1,58 @@
+// One libpq session behind an engine connection.
+#ifndef KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
+#define KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "dataaccess/Engine.h"
+#include "dataaccess/postgres/ConnectParams.h"
+#include "dataaccess/postgres/PgDialect.h"
+
+namespace kx4::ado::pg {
+
+class PgConnection final : public EngineConnection {
+ public:
+  // Connects within the parameters' time limit; throws EngineError.
+  explicit PgConnection(const ConnectParams& params);
+  ~PgConnection() override;
+  PgConnection(const PgConnection&) = delete;
+  PgConnection& operator=(const PgConnection&) = delete;
+
+  bool Execute(std::string_view batch, const std::vector<Parameter>& params,
+               int32_t timeout_seconds, ResultTable* rows, int64_t& affected) override;
+  void BeginTransaction() override;
+  void CommitTransaction() override;
+  void RollbackTransaction() override;
+
+  // Runs PostgreSQL text as it stands through the simple protocol (several
+  // statements, no parameters); for schema scripts and maintenance.
+  void RunScript(const std::string& sql);
+  int ServerVersion() const { return PQserverVersion(conn_); }
+
+ private:
+  void Command(const char* sql);
+  // Sends the statements in one round trip; throws the first failure.
+  std::vector<PGresult*> RunPipeline(const PgBatch& batch, const std::vector<Parameter>& params,
+                                     int32_t timeout_ms);
+  void Fill(const PGresult* result, const PgBatch& batch, ResultTable& rows);
+  // Which columns of these tables are flags, from the catalogue, cached.
+  const std::vector<int>& FlagColumns(unsigned table_oid);
+  void LoadFlagColumns(const std::vector<unsigned>& tables);
+
+  PGconn* conn_ = nullptr;
+  PgTranslator translator_;
+  bool read_only_ = false;
+  int64_t timeout_ms_ = -1;  // statement_timeout in force; -1 = not known
+  std::unordered_map<unsigned, std::vector<int>> flag_columns_;
+};
+
+}  // namespace kx4::ado::pg
+
+#endif  // KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
