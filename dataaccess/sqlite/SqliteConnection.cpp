@@ -18,6 +18,13 @@ namespace kx4::ado::sqlite {
 namespace {
 
 constexpr size_t kCacheSize = 16;
+// Large job lists read far more pages than the default 2 MB cache holds;
+// mapping the file lets them be read without a system call per page.
+constexpr const char* kPragmas =
+    "PRAGMA synchronous=FULL; PRAGMA cache_size=-32768; PRAGMA mmap_size=1073741824";
+constexpr const char* kWritePragmas =
+    "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768; "
+    "PRAGMA mmap_size=1073741824";
 
 char Fold(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
@@ -154,57 +161,57 @@ bool Catalog::IsMoneyColumn(std::string_view column) const {
   return money_names_.find(column) != money_names_.end();
 }
 
-// SQLite's spellings of the dialect's idioms.
-class SqliteConnection::Hooks final : public dialect::Hooks {
- public:
-  explicit Hooks(const Catalog& catalog) : catalog_(catalog) {}
-  void Identity(std::string& out) const override { out += "last_insert_rowid()"; }
-  void CurrentTime(std::string& out) const override { out += "kx4_getdate()"; }
-  void CastSmallDateTime(std::string_view expr, std::string& out) const override {
-    out += "kx4_smalldatetime(";
-    out += expr;
-    out += ')';
-  }
-  void CastDateTime(std::string_view expr, std::string& out) const override {
-    out += "kx4_datetime(";
-    out += expr;
-    out += ')';
-  }
-  // A bit column keeps any non-zero value as 1; a number written into a
-  // money column is taken in whole units, like the server's money.
-  void AssignedValue(std::string_view table, std::string_view column, std::string_view expr,
-                     std::string& out) const override {
-    switch (catalog_.Kind(table, column)) {
-      case ColumnKind::kFlag:
-        if (IsNumberLiteral(expr)) {
-          out += std::strtod(std::string(expr).c_str(), nullptr) != 0 ? '1' : '0';
-        } else if (expr == "NULL" || expr == "null") {
+void SqliteHooks::Identity(std::string& out) const {
+  out += "last_insert_rowid()";
+}
+
+void SqliteHooks::CurrentTime(std::string& out) const {
+  out += "kx4_getdate()";
+}
+
+void SqliteHooks::CastSmallDateTime(std::string_view expr, std::string& out) const {
+  out += "kx4_smalldatetime(";
+  out += expr;
+  out += ')';
+}
+
+void SqliteHooks::CastDateTime(std::string_view expr, std::string& out) const {
+  out += "kx4_datetime(";
+  out += expr;
+  out += ')';
+}
+
+// A bit column keeps any non-zero value as 1; a number written into a money
+// column is taken in whole units, like the server's money.
+void SqliteHooks::AssignedValue(std::string_view table, std::string_view column,
+                                std::string_view expr, std::string& out) const {
+  switch (catalog_.Kind(table, column)) {
+    case ColumnKind::kFlag:
+      if (IsNumberLiteral(expr)) {
+        out += expr.find_first_of("123456789") != std::string_view::npos ? '1' : '0';
+      } else if (expr == "NULL" || expr == "null") {
+        out += expr;
+      } else {
+        out += "((";
+        out += expr;
+        out += ") <> 0)";
+      }
+      return;
+    case ColumnKind::kMoney:
+      if (IsNumberLiteral(expr)) {
+        try {
+          out += std::to_string(Currency::Parse(expr).Ticks());
+        } catch (const RuntimeError&) {
           out += expr;
-        } else {
-          out += "((";
-          out += expr;
-          out += ") <> 0)";
         }
         return;
-      case ColumnKind::kMoney:
-        if (IsNumberLiteral(expr)) {
-          try {
-            out += std::to_string(Currency::Parse(expr).Ticks());
-          } catch (const RuntimeError&) {
-            out += expr;
-          }
-          return;
-        }
-        break;
-      default:
-        break;
-    }
-    out += expr;
+      }
+      break;
+    default:
+      break;
   }
-
- private:
-  const Catalog& catalog_;
-};
+  out += expr;
+}
 
 struct SqliteConnection::Prepared {
   std::string sql;
@@ -236,10 +243,7 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
   sqlite3_busy_handler(db_, &SqliteConnection::OnBusy, this);
   rc = RegisterFunctions(db_);
   if (rc == SQLITE_OK)
-    rc = sqlite3_exec(
-        db_,
-        read_only_ ? "PRAGMA synchronous=FULL" : "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL",
-        nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(db_, read_only_ ? kPragmas : kWritePragmas, nullptr, nullptr, nullptr);
   // Reading the schema proves the file is a database.
   if (rc == SQLITE_OK)
     rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
@@ -253,7 +257,7 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
   catalog_.Load(db_);
   if (!read_only_)
     queue_.Open(path_);
-  hooks_ = std::make_unique<Hooks>(catalog_);
+  hooks_ = std::make_unique<SqliteHooks>(catalog_);
   translator_ = std::make_unique<dialect::Translator>(*hooks_);
 }
 

@@ -42,6 +42,22 @@ class Catalog {
   Columns money_names_;
 };
 
+// SQLite's spellings of the dialect's idioms; flags and money are found in
+// the catalog.
+class SqliteHooks final : public dialect::Hooks {
+ public:
+  explicit SqliteHooks(const Catalog& catalog) : catalog_(catalog) {}
+  void Identity(std::string& out) const override;
+  void CurrentTime(std::string& out) const override;
+  void CastSmallDateTime(std::string_view expr, std::string& out) const override;
+  void CastDateTime(std::string_view expr, std::string& out) const override;
+  void AssignedValue(std::string_view table, std::string_view column, std::string_view expr,
+                     std::string& out) const override;
+
+ private:
+  const Catalog& catalog_;
+};
+
 class SqliteConnection final : public EngineConnection {
  public:
   using Clock = std::chrono::steady_clock;
@@ -58,7 +74,6 @@ class SqliteConnection final : public EngineConnection {
   void RollbackTransaction() override;
 
  private:
-  class Hooks;
   struct Prepared;
 
   Prepared& Prepare(const std::string& sql);
@@ -76,7 +91,7 @@ class SqliteConnection final : public EngineConnection {
   std::string name_;  // for messages
   bool read_only_;
   Catalog catalog_;
-  std::unique_ptr<Hooks> hooks_;
+  std::unique_ptr<SqliteHooks> hooks_;
   std::unique_ptr<dialect::Translator> translator_;
   std::vector<std::unique_ptr<Prepared>> cache_;  // most recent first
   WriterQueue queue_;
