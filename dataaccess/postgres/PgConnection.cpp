@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -224,6 +225,10 @@ PgConnection::PgConnection(const ConnectParams& params) : read_only_(params.Read
     status = PQconnectPoll(conn_);
   }
   PQsetErrorVerbosity(conn_, PQERRORS_DEFAULT);
+  // Notices ("table does not exist, skipping") are no failures, and a
+  // library has no business writing them to the host's standard error.
+  PQsetNoticeProcessor(
+      conn_, [](void*, const char*) {}, nullptr);
 }
 
 PgConnection::~PgConnection() {
@@ -434,9 +439,12 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
     results.emplace_back(result);
   }
   const PGresult* last_set = nullptr;
-  for (const ResultPtr& result : results) {
+  std::string_view last_text;
+  for (size_t i = 0; i < results.size(); ++i) {
+    const ResultPtr& result = results[i];
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
       last_set = result.get();
+      last_text = translated.statements[i].text;
       continue;
     }
     std::string_view tag = PQcmdStatus(result.get());
@@ -448,7 +456,7 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
   }
   if (last_set && rows) {
     ResultTable table;
-    Fill(last_set, translated, table);
+    Fill(last_set, last_text, translated.spellings, table);
     *rows = std::move(table);
   }
   return last_set != nullptr;
@@ -499,52 +507,112 @@ void PgConnection::LoadFlagColumns(const std::vector<unsigned>& tables) {
   }
 }
 
-void PgConnection::Fill(const PGresult* result, const PgBatch& batch, ResultTable& rows) {
+bool PgConnection::IsMoneyColumn(const std::string& name) {
+  if (!money_columns_) {
+    ResultPtr result(
+        PQexec(conn_,
+               "SELECT DISTINCT lower(a.attname) FROM pg_catalog.pg_attribute a "
+               "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+               "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+               "WHERE a.atttypid = 'pg_catalog.numeric'::pg_catalog.regtype "
+               "AND a.atttypmod = ((19 << 16) | 4) + 4 AND a.attnum > 0 AND NOT a.attisdropped "
+               "AND n.nspname NOT IN ('pg_catalog', 'information_schema')"));
+    if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+      if (!result || PQstatus(conn_) == CONNECTION_BAD) {
+        throw ConnectionError(conn_, false);
+      }
+      throw ResultError(result.get());
+    }
+    money_columns_.emplace();
+    for (int row = 0; row < PQntuples(result.get()); ++row) {
+      money_columns_->insert(PQgetvalue(result.get(), row, 0));
+    }
+  }
+  return money_columns_->contains(name);
+}
+
+void PgConnection::Fill(const PGresult* result, std::string_view statement,
+                        const std::unordered_map<std::string, std::string>& spellings,
+                        ResultTable& rows) {
   const int fields = PQnfields(result);
   const int tuples = PQntuples(result);
-  rows.Reserve(static_cast<size_t>(tuples));
 
   // Tables whose flag columns are not known yet, looked up in one query.
   std::vector<unsigned> unknown;
   for (int column = 0; column < fields; ++column) {
     unsigned table = PQftable(result, column);
-    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table)) {
-      bool listed = false;
-      for (unsigned oid : unknown) {
-        listed |= oid == table;
-      }
-      if (!listed) {
-        unknown.push_back(table);
-      }
+    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table) &&
+        std::find(unknown.begin(), unknown.end(), table) == unknown.end()) {
+      unknown.push_back(table);
     }
   }
   if (!unknown.empty()) {
     LoadFlagColumns(unknown);
   }
 
-  std::vector<int32_t> types(static_cast<size_t>(fields));
+  // How each column is read, decided once.
+  enum class Reader : uint8_t { kBool, kInteger, kDouble, kMoney, kTimestamp, kTime, kText };
+  std::vector<Reader> readers(static_cast<size_t>(fields));
+  std::optional<std::vector<std::string>> aggregated;
   for (int column = 0; column < fields; ++column) {
-    unsigned type = PQftype(result, column);
+    const unsigned type = PQftype(result, column);
     bool flag = false;
     if (type == kOidInt2 && PQftable(result, column) != 0) {
-      for (int attnum : FlagColumns(PQftable(result, column))) {
-        flag |= attnum == PQftablecol(result, column);
-      }
+      const std::vector<int>& flags = FlagColumns(PQftable(result, column));
+      flag = std::find(flags.begin(), flags.end(), PQftablecol(result, column)) != flags.end();
     }
     int32_t ado_type = AdoTypeFor(type, PQfmod(result, column), flag);
-    types[static_cast<size_t>(column)] = ado_type;
+    if (type == kOidNumeric && PQfmod(result, column) < 0 && PQftable(result, column) == 0) {
+      // SUM, MIN, MAX and AVG of money stay money, as they do on the server
+      // the statements were written for.
+      if (!aggregated) {
+        aggregated = AggregatedColumns(statement);
+      }
+      const size_t item = static_cast<size_t>(column);
+      if (item < aggregated->size() && !(*aggregated)[item].empty() &&
+          IsMoneyColumn((*aggregated)[item])) {
+        ado_type = adCurrency;
+      }
+    }
+    Reader reader = Reader::kText;
+    switch (ado_type) {
+      case adBoolean:
+        reader = type == kOidBool ? Reader::kBool : Reader::kInteger;
+        break;
+      case adSmallInt:
+      case adInteger:
+        reader = Reader::kInteger;
+        break;
+      case adSingle:
+      case adDouble:
+        reader = Reader::kDouble;
+        break;
+      case adCurrency:
+        reader = Reader::kMoney;
+        break;
+      case adDBDate:
+      case adDBTimeStamp:
+        reader = Reader::kTimestamp;
+        break;
+      case adDBTime:
+        reader = Reader::kTime;
+        break;
+      default:
+        break;
+    }
+    readers[static_cast<size_t>(column)] = reader;
     if (type == kOidInt8) {
-      // A count is a long unless a value needs more: the table decides.
-      ado_type = adEmpty;
+      ado_type = adEmpty;  // a count is a long unless a value needs more
     }
     std::string name = PQfname(result, column);
-    if (auto spelled = batch.spellings.find(name); spelled != batch.spellings.end()) {
+    if (auto spelled = spellings.find(name); spelled != spellings.end()) {
       name = spelled->second;
     } else if (name == "?column?") {
       name.clear();  // an expression without a name
     }
     rows.AddColumn(std::move(name), ado_type);
   }
+  rows.Reserve(static_cast<size_t>(tuples));
 
   for (int row = 0; row < tuples; ++row) {
     for (int column = 0; column < fields; ++column) {
@@ -553,57 +621,44 @@ void PgConnection::Fill(const PGresult* result, const PgBatch& batch, ResultTabl
         continue;
       }
       const char* value = PQgetvalue(result, row, column);
-      std::string_view text(value, static_cast<size_t>(PQgetlength(result, row, column)));
-      unsigned type = PQftype(result, column);
-      switch (types[static_cast<size_t>(column)]) {
-        case adBoolean:
-          if (type == kOidBool) {
-            rows.AppendInteger(text == "t" ? 1 : 0);
-            break;
-          }
-          [[fallthrough]];
-        case adSmallInt:
-        case adInteger: {
-          auto number = ParseInteger(text);
-          if (!number) {
-            throw ValueError(PQfname(result, column), text);
-          }
-          rows.AppendInteger(*number);
-          break;
-        }
-        case adSingle:
-        case adDouble:
-          rows.AppendDouble(std::strtod(value, nullptr));
-          break;
-        case adCurrency: {
-          auto ticks = ParseCurrencyTicks(text);
-          if (!ticks) {
-            throw ValueError(PQfname(result, column), text);
-          }
-          rows.AppendCurrency(*ticks);
-          break;
-        }
-        case adDBDate:
-        case adDBTimeStamp: {
-          auto seconds = ParseTimestampSeconds(text);
-          if (!seconds) {
-            throw ValueError(PQfname(result, column), text);
-          }
-          rows.AppendDate(*seconds);
-          break;
-        }
-        case adDBTime: {
-          auto seconds = ParseTimeSeconds(text);
-          if (!seconds) {
-            throw ValueError(PQfname(result, column), text);
-          }
-          rows.AppendDate(*seconds);
-          break;
-        }
-        default:
+      const std::string_view text(value, static_cast<size_t>(PQgetlength(result, row, column)));
+      std::optional<int64_t> number;
+      switch (readers[static_cast<size_t>(column)]) {
+        case Reader::kText:
           rows.AppendText(text);
+          continue;
+        case Reader::kDouble:
+          rows.AppendDouble(std::strtod(value, nullptr));
+          continue;
+        case Reader::kBool:
+          rows.AppendInteger(text == "t" ? 1 : 0);
+          continue;
+        case Reader::kInteger:
+          if ((number = ParseInteger(text))) {
+            rows.AppendInteger(*number);
+            continue;
+          }
+          break;
+        case Reader::kMoney:
+          if ((number = ParseCurrencyTicks(text))) {
+            rows.AppendCurrency(*number);
+            continue;
+          }
+          break;
+        case Reader::kTimestamp:
+          if ((number = ParseTimestampSeconds(text))) {
+            rows.AppendDate(*number);
+            continue;
+          }
+          break;
+        case Reader::kTime:
+          if ((number = ParseTimeSeconds(text))) {
+            rows.AppendDate(*number);
+            continue;
+          }
           break;
       }
+      throw ValueError(PQfname(result, column), text);
     }
   }
   rows.Finish();
