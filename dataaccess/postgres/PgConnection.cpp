@@ -439,9 +439,12 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
     results.emplace_back(result);
   }
   const PGresult* last_set = nullptr;
-  for (const ResultPtr& result : results) {
+  std::string_view last_text;
+  for (size_t i = 0; i < results.size(); ++i) {
+    const ResultPtr& result = results[i];
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
       last_set = result.get();
+      last_text = translated.statements[i].text;
       continue;
     }
     std::string_view tag = PQcmdStatus(result.get());
@@ -453,7 +456,7 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
   }
   if (last_set && rows) {
     ResultTable table;
-    Fill(last_set, translated, table);
+    Fill(last_set, last_text, translated.spellings, table);
     *rows = std::move(table);
   }
   return last_set != nullptr;
@@ -504,7 +507,33 @@ void PgConnection::LoadFlagColumns(const std::vector<unsigned>& tables) {
   }
 }
 
-void PgConnection::Fill(const PGresult* result, const PgBatch& batch, ResultTable& rows) {
+bool PgConnection::IsMoneyColumn(const std::string& name) {
+  if (!money_columns_) {
+    ResultPtr result(
+        PQexec(conn_,
+               "SELECT DISTINCT lower(a.attname) FROM pg_catalog.pg_attribute a "
+               "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+               "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+               "WHERE a.atttypid = 'pg_catalog.numeric'::pg_catalog.regtype "
+               "AND a.atttypmod = ((19 << 16) | 4) + 4 AND a.attnum > 0 AND NOT a.attisdropped "
+               "AND n.nspname NOT IN ('pg_catalog', 'information_schema')"));
+    if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+      if (!result || PQstatus(conn_) == CONNECTION_BAD) {
+        throw ConnectionError(conn_, false);
+      }
+      throw ResultError(result.get());
+    }
+    money_columns_.emplace();
+    for (int row = 0; row < PQntuples(result.get()); ++row) {
+      money_columns_->insert(PQgetvalue(result.get(), row, 0));
+    }
+  }
+  return money_columns_->contains(name);
+}
+
+void PgConnection::Fill(const PGresult* result, std::string_view statement,
+                        const std::unordered_map<std::string, std::string>& spellings,
+                        ResultTable& rows) {
   const int fields = PQnfields(result);
   const int tuples = PQntuples(result);
 
@@ -524,6 +553,7 @@ void PgConnection::Fill(const PGresult* result, const PgBatch& batch, ResultTabl
   // How each column is read, decided once.
   enum class Reader : uint8_t { kBool, kInteger, kDouble, kMoney, kTimestamp, kTime, kText };
   std::vector<Reader> readers(static_cast<size_t>(fields));
+  std::optional<std::vector<std::string>> aggregated;
   for (int column = 0; column < fields; ++column) {
     const unsigned type = PQftype(result, column);
     bool flag = false;
@@ -532,6 +562,18 @@ void PgConnection::Fill(const PGresult* result, const PgBatch& batch, ResultTabl
       flag = std::find(flags.begin(), flags.end(), PQftablecol(result, column)) != flags.end();
     }
     int32_t ado_type = AdoTypeFor(type, PQfmod(result, column), flag);
+    if (type == kOidNumeric && PQfmod(result, column) < 0 && PQftable(result, column) == 0) {
+      // SUM, MIN, MAX and AVG of money stay money, as they do on the server
+      // the statements were written for.
+      if (!aggregated) {
+        aggregated = AggregatedColumns(statement);
+      }
+      const size_t item = static_cast<size_t>(column);
+      if (item < aggregated->size() && !(*aggregated)[item].empty() &&
+          IsMoneyColumn((*aggregated)[item])) {
+        ado_type = adCurrency;
+      }
+    }
     Reader reader = Reader::kText;
     switch (ado_type) {
       case adBoolean:
@@ -563,7 +605,7 @@ void PgConnection::Fill(const PGresult* result, const PgBatch& batch, ResultTabl
       ado_type = adEmpty;  // a count is a long unless a value needs more
     }
     std::string name = PQfname(result, column);
-    if (auto spelled = batch.spellings.find(name); spelled != batch.spellings.end()) {
+    if (auto spelled = spellings.find(name); spelled != spellings.end()) {
       name = spelled->second;
     } else if (name == "?column?") {
       name.clear();  // an expression without a name

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "dataaccess/Engine.h"
@@ -41,7 +43,12 @@ class PgConnection final : public EngineConnection {
   // Sends the statements in one round trip; throws the first failure.
   std::vector<PGresult*> RunPipeline(const PgBatch& batch, const std::vector<Parameter>& params,
                                      int32_t timeout_ms);
-  void Fill(const PGresult* result, const PgBatch& batch, ResultTable& rows);
+  // `statement` is the text that produced the result.
+  void Fill(const PGresult* result, std::string_view statement,
+            const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows);
+  // Whether a column of this (lower-case) name anywhere in the database is
+  // money; the names are read once per connection.
+  bool IsMoneyColumn(const std::string& name);
   // Which columns of these tables are flags, from the catalogue, cached.
   const std::vector<int>& FlagColumns(unsigned table_oid);
   void LoadFlagColumns(const std::vector<unsigned>& tables);
@@ -51,6 +58,7 @@ class PgConnection final : public EngineConnection {
   bool read_only_ = false;
   int64_t timeout_ms_ = -1;  // statement_timeout in force; -1 = not known
   std::unordered_map<unsigned, std::vector<int>> flag_columns_;
+  std::optional<std::unordered_set<std::string>> money_columns_;
 };
 
 }  // namespace kx4::ado::pg

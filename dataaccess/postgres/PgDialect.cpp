@@ -220,6 +220,69 @@ std::string SmallDateTimeLiteral(std::string_view content) {
   return "TIMESTAMP '" + TimestampText(seconds) + "'";
 }
 
+std::vector<std::string> AggregatedColumns(std::string_view select) {
+  std::vector<Token> tokens;
+  dialect::Tokenize(select, tokens);
+  std::vector<std::string> columns;
+  size_t i = 0;
+  while (i < tokens.size() && !Significant(tokens[i])) {
+    ++i;
+  }
+  if (i >= tokens.size() || !WordIs(tokens[i], "SELECT")) {
+    return columns;
+  }
+  std::vector<const Token*> item;
+  auto finish = [&] {
+    // FUNC ( [DISTINCT] [alias .] column ) [[AS] name]
+    std::string column;
+    if (item.size() >= 4 &&
+        (WordIs(*item[0], "SUM") || WordIs(*item[0], "MIN") || WordIs(*item[0], "MAX") ||
+         WordIs(*item[0], "AVG")) &&
+        item[1]->kind == TokenKind::kOpen) {
+      size_t k = 2;
+      if (WordIs(*item[k], "DISTINCT") || WordIs(*item[k], "ALL")) {
+        ++k;
+      }
+      if (k + 2 < item.size() && item[k + 1]->kind == TokenKind::kDot) {
+        k += 2;
+      }
+      if (k + 1 < item.size() && item[k + 1]->kind == TokenKind::kClose &&
+          (item[k]->kind == TokenKind::kWord || item[k]->kind == TokenKind::kQuotedName)) {
+        column = Lower(dialect::NameText(*item[k]));
+      }
+    }
+    columns.push_back(std::move(column));
+    item.clear();
+  };
+  int depth = 0;
+  for (++i; i < tokens.size(); ++i) {
+    const Token& t = tokens[i];
+    if (!Significant(t)) {
+      continue;
+    }
+    if (depth == 0 && item.empty() && (WordIs(t, "DISTINCT") || WordIs(t, "ALL"))) {
+      continue;
+    }
+    if (t.kind == TokenKind::kOpen) {
+      ++depth;
+    } else if (t.kind == TokenKind::kClose) {
+      --depth;
+    }
+    if (depth == 0 && (WordIs(t, "FROM") || t.kind == TokenKind::kComma)) {
+      finish();
+      if (t.kind != TokenKind::kComma) {
+        return columns;
+      }
+      continue;
+    }
+    item.push_back(&t);
+  }
+  if (!item.empty()) {
+    finish();
+  }
+  return columns;
+}
+
 class PgTranslator::Hooks final : public dialect::Hooks {
  public:
   void Placeholder(int index, std::string& out) const override {

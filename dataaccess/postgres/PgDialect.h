@@ -46,6 +46,11 @@ class PgTranslator {
   PgBatch batch_;
 };
 
+// For each item of a SELECT's list, the column an aggregate (SUM, MIN, MAX,
+// AVG) of a plain column takes, lower-cased, or the empty text: such a
+// result has no declared type, yet over a money column it is money.
+std::vector<std::string> AggregatedColumns(std::string_view select);
+
 // For tests: a LIKE pattern literal's content (without quotes) rewritten for
 // PostgreSQL, and whether it needs SIMILAR TO.
 std::string LikePattern(std::string_view content, bool& similar);

@@ -113,6 +113,13 @@ TEST(PgDialect, LikePatternsBecomePostgresEscapes) {
             "SELECT * FROM t WHERE a LIKE 'x!_%' ESCAPE '!'");
 }
 
+TEST(PgDialect, AggregatesOfColumnsAreFound) {
+  EXPECT_EQ(AggregatedColumns("SELECT SUM(P.CostPerUnit) AS Total, COUNT(*), MAX(QuotaRemaining) "
+                              "M, AVG(DISTINCT [UnitCost]), SUM(a + b), MIN(f(x)) FROM t"),
+            (std::vector<std::string>{"costperunit", "", "quotaremaining", "unitcost", "", ""}));
+  EXPECT_TRUE(AggregatedColumns("UPDATE t SET a = 1").empty());
+}
+
 TEST(PgDialect, StatementsOfPostgresStayWhole) {
   EXPECT_EQ(Texts("SET statement_timeout = 0").size(), 1u);
   EXPECT_EQ(

@@ -189,8 +189,10 @@ TEST_P(QueryExecution, DuplicateIndexKeyIsReturnedButNotLogged) {
   EXPECT_EQ(test::ErrorLog(), "");
 
   // A violated primary key is not the uniqueness guard: it is logged.
-  error = session.ExecuteNoRecords(
-      "INSERT INTO tblUnitMeasure (UnitMeasureId, Name) VALUES (1, N'again')", affected);
+  auto raw = Connect();
+  test::Execute(raw, "CREATE TABLE tblProbe (ProbeId INT NOT NULL PRIMARY KEY)");
+  test::Execute(raw, "INSERT INTO tblProbe (ProbeId) VALUES (1)");
+  error = session.ExecuteNoRecords("INSERT INTO tblProbe (ProbeId) VALUES (1)", affected);
   ASSERT_TRUE(error);
   EXPECT_EQ(error->Number(), 2627);
   EXPECT_TRUE(StartsWith(test::ErrorLog(), "\"Data error: 2627 - Could not execute query."));
