@@ -1,0 +1,53 @@
+// The session transaction around a record operation's multi-statement write.
+#ifndef KX4DATA_RECORDS_TRANSACTIONGUARD_H_
+#define KX4DATA_RECORDS_TRANSACTIONGUARD_H_
+
+#include <kx4data/KXData.h>
+#include <kx4data/KXError.h>
+
+namespace kx4 {
+
+// Begin() starts the transaction, Finish() ends it with the operation's
+// outcome.  A failed call (an exception) between the two rolls back on the way
+// out, so no transaction is left open and no half of a change is committed by
+// the caller's next statement.
+class TransactionGuard {
+ public:
+  explicit TransactionGuard(KXData& pinsData) : data_(pinsData) {}
+  TransactionGuard(const TransactionGuard&) = delete;
+  TransactionGuard& operator=(const TransactionGuard&) = delete;
+  ~TransactionGuard() {
+    if (open_) {
+      try {
+        data_.RollbackTrans();
+      } catch (...) {
+        // Already unwinding a failed call; that failure is the one to report.
+      }
+    }
+  }
+
+  // The rollback is owed even when BeginTrans itself fails.
+  KXErrorPtr Begin() {
+    open_ = true;
+    return data_.BeginTrans();
+  }
+
+  // Null `error`: commit, and its result is the operation's.  Otherwise roll
+  // back, discard the rollback's result and hand `error` on unchanged.
+  KXErrorPtr Finish(KXErrorPtr error) {
+    open_ = false;
+    if (error) {
+      data_.RollbackTrans();
+      return error;
+    }
+    return data_.CommitTrans();
+  }
+
+ private:
+  KXData& data_;
+  bool open_ = false;
+};
+
+}  // namespace kx4
+
+#endif  // KX4DATA_RECORDS_TRANSACTIONGUARD_H_
