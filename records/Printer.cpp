@@ -1,0 +1,158 @@
+#include <kx4data/Printer.h>
+
+#include <kx4data/KXData.h>
+#include <kx4data/ado/Recordset.h>
+
+#include "records/RecordCommon.h"
+#include "records/TransactionGuard.h"
+#include "session/Common.h"
+#include "session/Security.h"
+#include "session/Text.h"
+
+namespace kx4 {
+namespace {
+
+// Empty names and ports are stored as NULL; they load back as empty text.
+std::string TextField(const ado::Recordset& rs, const char* name) {
+  return FieldValue(rs.Fields(name), Variant(static_cast<int32_t>(vbString))).ToString();
+}
+
+}  // namespace
+
+void Printer::SetName(const std::string& value) {
+  name_ = TrimSpaces(value);
+}
+
+KXErrorPtr Printer::Load(KXData& pinsData, int32_t plngId) {
+  id_ = plngId;
+  std::shared_ptr<ado::Recordset> rs;
+  if (KXErrorPtr error = pinsData.ExecuteSQL(rs, BuildLoadSQL(pinsData.OwnerPrefix())))
+    return error;
+  if (IsEmpty(*rs)) {
+    rs->Close();
+    return MakeError("Expected printer with id: " + std::to_string(plngId), KXError::kIconStop,
+                     erRecordExpected);
+  }
+  port_ = TextField(*rs, "Port");
+  name_ = TextField(*rs, "Name");
+  configuration_id_ = rs->Fields("ConfigurationId").Value().ToLong();
+  rs->Close();
+  return nullptr;
+}
+
+KXErrorPtr Printer::LoadByPort(KXData& pinsData, const std::string& pstrPort) {
+  port_ = pstrPort;
+  std::shared_ptr<ado::Recordset> rs;
+  if (KXErrorPtr error = pinsData.ExecuteSQL(rs, BuildLoadByPortSQL(pinsData.OwnerPrefix())))
+    return error;
+  if (IsEmpty(*rs)) {
+    rs->Close();
+    return MakeError("Could not find printer with port " + port_, KXError::kIconStop,
+                     erRecordExpected);
+  }
+  id_ = rs->Fields("PrinterId").Value().ToLong();
+  name_ = TextField(*rs, "Name");
+  configuration_id_ = rs->Fields("ConfigurationId").Value().ToLong();
+  rs->Close();
+  return nullptr;
+}
+
+KXErrorPtr Printer::Save(KXData& pinsData) {
+  if (KXErrorPtr error = CheckMethodAccess(pinsData, kxsAdmin))
+    return error;
+  const std::string prefix = pinsData.OwnerPrefix();
+  // The count and the write are separate statements; two callers saving the
+  // same port at the same moment are not guarded against.
+  std::shared_ptr<ado::Recordset> rs;
+  if (KXErrorPtr error = pinsData.ExecuteSQL(rs, BuildPortCountSQL(prefix)))
+    return error;
+  int32_t port_count = rs->Fields("PortCount").Value().ToLong();
+  rs->Close();
+  if (port_count > 0) {
+    return MakeError("The printer " + port_ + " already exists in the database.",
+                     KXError::kIconExclamation, erDataValueExists);
+  }
+  if (id_ == -1)
+    return Insert(pinsData);
+  int32_t affected = 0;
+  return pinsData.ExecuteNoRecords(BuildUpdateSQL(prefix), affected);
+}
+
+KXErrorPtr Printer::Delete(KXData& pinsData) {
+  if (KXErrorPtr error = CheckMethodAccess(pinsData, kxsAdmin))
+    return error;
+  int32_t affected = 0;
+  return pinsData.ExecuteNoRecords(BuildDeleteSQL(pinsData.OwnerPrefix()), affected);
+}
+
+KXErrorPtr Printer::BatchUpdate(KXData& pinsData, const std::string& pstrIds) {
+  if (KXErrorPtr error = CheckMethodAccess(pinsData, kxsAdmin))
+    return error;
+  // The list goes into the statement as it stands, so only ids and commas
+  // may reach it.
+  if (KXErrorPtr error = ValidateIdList(pstrIds))
+    return error;
+  int32_t affected = 0;
+  return pinsData.ExecuteNoRecords(BuildBatchUpdateSQL(pinsData.OwnerPrefix(), pstrIds), affected);
+}
+
+KXErrorPtr Printer::Insert(KXData& pinsData) {
+  TransactionGuard transaction(pinsData);
+  KXErrorPtr error = transaction.Begin();
+  int32_t new_id = -1;
+  if (!error) {
+    std::shared_ptr<ado::Recordset> rs;
+    error = pinsData.ExecuteSQL(rs, BuildInsertSQL(pinsData.OwnerPrefix()));
+    if (!error) {
+      new_id = rs->Fields("NewId").Value().ToLong();
+      rs->Close();
+    }
+  }
+  error = transaction.Finish(error);
+  if (!error)
+    id_ = new_id;
+  return error;
+}
+
+std::string Printer::BuildLoadSQL(const std::string& prefix) const {
+  return "SELECT Name, Port, ConfigurationId FROM " + prefix +
+         "tblPrinters WHERE PrinterId = " + std::to_string(id_);
+}
+
+std::string Printer::BuildLoadByPortSQL(const std::string& prefix) const {
+  return "SELECT PrinterId, Name, Port, ConfigurationId FROM " + prefix +
+         "tblPrinters WHERE UPPER(Port) = " + QuoteSQL(UCase(port_));
+}
+
+std::string Printer::BuildPortCountSQL(const std::string& prefix) const {
+  return "SELECT COUNT(*) AS PortCount FROM " + prefix +
+         "tblPrinters WHERE UPPER(Port) = " + QuoteSQL(UCase(port_)) + " AND PrinterId <> " +
+         std::to_string(id_);
+}
+
+std::string Printer::BuildUpdateSQL(const std::string& prefix) const {
+  return "UPDATE " + prefix + "tblPrinters SET Port = " + QuoteSQL(port_) +
+         ", Name = " + QuoteSQL(name_) +
+         ", ConfigurationId = " + std::to_string(configuration_id_) +
+         " WHERE PrinterId = " + std::to_string(id_);
+}
+
+std::string Printer::BuildInsertSQL(const std::string& prefix) const {
+  return "SET NOCOUNT ON INSERT INTO " + prefix +
+         "tblPrinters (Name, Port, ConfigurationId) VALUES (" + QuoteSQL(name_) + ", " +
+         QuoteSQL(port_) + ", " + std::to_string(configuration_id_) +
+         ")SELECT @@IDENTITY As NewId SET NOCOUNT OFF";
+}
+
+std::string Printer::BuildDeleteSQL(const std::string& prefix) const {
+  return "DELETE FROM " + prefix + "tblPrinters WHERE PrinterId = " + std::to_string(id_);
+}
+
+std::string Printer::BuildBatchUpdateSQL(const std::string& prefix,
+                                         const std::string& pstrIds) const {
+  return "UPDATE " + prefix +
+         "tblPrinters SET ConfigurationId = " + std::to_string(configuration_id_) +
+         " WHERE PrinterId IN (" + pstrIds + ")";
+}
+
+}  // namespace kx4
