@@ -419,6 +419,17 @@ TEST_F(PostgresTest, ParametersFollowTheBatchOrder) {
             0);
 }
 
+TEST_F(PostgresTest, RealsAndDatesRoundTrip) {
+  auto rs = Query(c_, "SELECT CAST(? AS float8) AS D, CAST(? AS real) AS S, ? AS T",
+                  {Variant(0.1), Variant(1.5f), Variant(DateTime::FromCivil(1899, 12, 30, 6))});
+  EXPECT_EQ(rs->Fields("D").Type(), ado::adDouble);
+  EXPECT_EQ(rs->Fields("D").Value(), Variant(0.1));
+  EXPECT_EQ(rs->Fields("S").Type(), ado::adSingle);
+  EXPECT_EQ(rs->Fields("S").Value(), Variant(1.5f));
+  EXPECT_EQ(rs->Fields("T").Type(), ado::adDBTimeStamp);
+  EXPECT_EQ(rs->Fields("T").Value(), Variant(DateTime::FromCivil(1899, 12, 30, 6)));
+}
+
 TEST_F(PostgresTest, CreatingAndDroppingDatabases) {
   EXPECT_THROW(ado::CreateDatabase(db_->ConnectionString()), RuntimeError);
   const std::string missing = "Provider=SQLOLEDB;Data Source=" + db_->Server() +
