@@ -170,6 +170,9 @@ TEST_F(PostgresTest, TextKeepsTrailingBlanksAndComparesWithoutCase) {
           "INSERT INTO tblApplications (Name, Description, TrackOptionId) VALUES "
           "(N'Word  ', N'  x', 2)");
   EXPECT_EQ(Scalar(c_, "SELECT Name FROM tblApplications").ToString(), "Word  ");
+  auto bracketed = Query(c_, "SELECT [Name] AS [User] FROM [tblApplications]");
+  EXPECT_EQ(bracketed->Fields(0).Name(), "User");
+  EXPECT_EQ(bracketed->Fields("User").Value(), Variant("Word  "));
   EXPECT_EQ(Scalar(c_, "SELECT Description FROM tblApplications").ToString(), "  x");
 
   Execute(c_,
