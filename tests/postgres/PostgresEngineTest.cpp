@@ -405,6 +405,13 @@ TEST_F(PostgresTest, AFailedStatementDoomsTheTransaction) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 0);
 }
 
+TEST_F(PostgresTest, AFailingBatchChangesNothing) {
+  Fails(c_,
+        "INSERT INTO tblApplications (Name) VALUES (N'first') "
+        "INSERT INTO tblApplications (Nothing) VALUES (N'second')");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 0);
+}
+
 TEST_F(PostgresTest, ParametersFollowTheBatchOrder) {
   Execute(c_, "INSERT INTO tblApplications (Name) VALUES (N'a')");
   // The second statement's marker is the batch's second parameter.
