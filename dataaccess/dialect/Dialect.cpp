@@ -197,7 +197,6 @@ void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
   Piece cur{0, 0, StatementKind::kOther};
   int depth = 0;
   bool seen_values = false, seen_set = false;
-  int set_words = 0;  // significant tokens of a SET option statement so far
   const Token* prev = nullptr;
 
   auto close = [&](size_t end) {
@@ -214,7 +213,6 @@ void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
     cur = Piece{i, i, kind};
     depth = 0;
     seen_values = seen_set = false;
-    set_words = 0;
   };
 
   for (size_t i = 0; i < n; ++i) {
@@ -225,9 +223,6 @@ void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
       close(i);
       continue;
     }
-    if (open && (cur.kind == StatementKind::kNoCount || cur.kind == StatementKind::kSetOption) &&
-        set_words >= 3)
-      close(i);
     if (!open) {
       StatementKind kind = StatementKind::kOther;
       if (WordIs(t, "SELECT"))
@@ -249,13 +244,6 @@ void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
                                                      : StatementKind::kSetOption;
       }
       start(i, kind);
-      if (kind == StatementKind::kNoCount || kind == StatementKind::kSetOption)
-        set_words = 1;
-      prev = &t;
-      continue;
-    }
-    if (cur.kind == StatementKind::kNoCount || cur.kind == StatementKind::kSetOption) {
-      ++set_words;
       prev = &t;
       continue;
     }
@@ -267,10 +255,20 @@ void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
     } else if (depth == 0 && t.kind == TokenKind::kWord && cur.kind != StatementKind::kOther) {
       bool begins = false;
       StatementKind kind = StatementKind::kOther;
-      if (WordIs(t, "SELECT")) {
+      // SELECT ... FOR UPDATE and ON CONFLICT DO UPDATE continue the
+      // statement they stand in.
+      const bool clause = prev && (WordIs(*prev, "FOR") || WordIs(*prev, "DO") ||
+                                   (WordIs(t, "SET") && WordIs(*prev, "UPDATE")));
+      if (clause) {
+        // nothing begins here
+      } else if (WordIs(t, "SELECT")) {
         const bool compound = prev && (WordIs(*prev, "UNION") || WordIs(*prev, "ALL") ||
                                        WordIs(*prev, "EXCEPT") || WordIs(*prev, "INTERSECT"));
+        // INSERT ... SELECT: the first SELECT is the rows to insert, a later
+        // one a statement of its own.
         const bool insert_select = cur.kind == StatementKind::kInsert && !seen_values;
+        if (insert_select)
+          seen_values = true;
         begins = !compound && !insert_select;
         kind = StatementKind::kSelect;
       } else if (WordIs(t, "INSERT")) {
@@ -296,11 +294,8 @@ void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
       } else if (WordIs(t, "VALUES") && cur.kind == StatementKind::kInsert) {
         seen_values = true;
       }
-      if (begins) {
+      if (begins)
         start(i, kind);
-        if (kind == StatementKind::kNoCount || kind == StatementKind::kSetOption)
-          set_words = 1;
-      }
     }
     prev = &t;
   }

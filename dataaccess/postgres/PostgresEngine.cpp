@@ -1,30 +1,123 @@
-// Placeholder until the PostgreSQL engine lands: every use fails cleanly.
-// The postgres branch replaces this folder wholesale.
+// The PostgreSQL engine: every data source other than "(localdb)".
+#include <memory>
+#include <string>
+
 #include "dataaccess/Engine.h"
+#include "dataaccess/postgres/ConnectParams.h"
+#include "dataaccess/postgres/PgConnection.h"
+#include "dataaccess/postgres/PgErrors.h"
+#include "schema/Schema.h"
 
 namespace kx4::ado {
+
 namespace {
 
-[[noreturn]] void NotBuilt() {
-  ProviderError e;
-  e.NativeError = 4060;
-  e.Description = "PostgreSQL engine not built";
-  e.SQLState = "08001";
-  e.Source = "kx4data";
-  throw EngineError(kErrProviderFailure, {e});
+using pg::ConnectParams;
+using pg::PgConnection;
+
+std::string QuoteIdentifier(std::string_view name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    quoted += c;
+    if (c == '"') {
+      quoted += '"';
+    }
+  }
+  return quoted + "\"";
 }
 
-class Placeholder final : public Engine {
+std::string QuoteLiteral(std::string_view text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    quoted += c;
+    if (c == '\'') {
+      quoted += '\'';
+    }
+  }
+  return quoted + "'";
+}
+
+std::string DatabaseName(const ConnectionOptions& options) {
+  std::string_view name = options.database;
+  while (!name.empty() && name.front() == ' ') {
+    name.remove_prefix(1);
+  }
+  while (!name.empty() && name.back() == ' ') {
+    name.remove_suffix(1);
+  }
+  if (name.empty()) {
+    throw pg::MakeError(kErrProviderFailure, 4060, "The connection string names no database.",
+                        "3D000");
+  }
+  return std::string(name);
+}
+
+// Creating and dropping run on the server's maintenance database, always
+// read/write.
+std::unique_ptr<PgConnection> OpenMaintenance(const ConnectionOptions& options) {
+  ConnectionOptions admin = options;
+  admin.mode = adModeReadWrite;
+  try {
+    return std::make_unique<PgConnection>(ConnectParams::From(admin, "postgres"));
+  } catch (const EngineError& error) {
+    if (error.Errors().empty() || error.Errors().front().SQLState != "3D000") {
+      throw;
+    }
+    return std::make_unique<PgConnection>(ConnectParams::From(admin, "template1"));
+  }
+}
+
+void Drop(PgConnection& admin, const std::string& name) {
+  if (admin.ServerVersion() >= 130000) {
+    admin.RunScript("DROP DATABASE IF EXISTS " + QuoteIdentifier(name) + " WITH (FORCE)");
+    return;
+  }
+  admin.RunScript("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = " +
+                  QuoteLiteral(name) + " AND pid <> pg_backend_pid()");
+  admin.RunScript("DROP DATABASE IF EXISTS " + QuoteIdentifier(name));
+}
+
+class PgEngine final : public Engine {
  public:
-  std::unique_ptr<EngineConnection> Open(const ConnectionOptions&) const override { NotBuilt(); }
-  void CreateDatabase(const ConnectionOptions&) const override { NotBuilt(); }
-  void DropDatabase(const ConnectionOptions&) const override { NotBuilt(); }
+  std::unique_ptr<EngineConnection> Open(const ConnectionOptions& options) const override {
+    return std::make_unique<PgConnection>(ConnectParams::From(options));
+  }
+
+  void CreateDatabase(const ConnectionOptions& options) const override {
+    std::string name = DatabaseName(options);
+    {
+      auto admin = OpenMaintenance(options);
+      admin->RunScript("CREATE DATABASE " + QuoteIdentifier(name));
+    }
+    // A database whose schema failed is removed again: no half-made database
+    // stays behind.
+    try {
+      ConnectionOptions write = options;
+      write.mode = adModeReadWrite;
+      PgConnection database(ConnectParams::From(write));
+      database.RunScript("BEGIN;\n" + std::string(schema::PostgresScript()) + "\nCOMMIT;");
+    } catch (...) {
+      try {
+        auto admin = OpenMaintenance(options);
+        Drop(*admin, name);
+      } catch (const EngineError&) {
+        // The first failure is the one to report.
+      }
+      throw;
+    }
+  }
+
+  void DropDatabase(const ConnectionOptions& options) const override {
+    std::string name = DatabaseName(options);
+    auto admin = OpenMaintenance(options);
+    Drop(*admin, name);
+  }
 };
 
 }  // namespace
 
 const Engine& PostgresEngine() {
-  static const Placeholder engine;
+  static const PgEngine engine;
   return engine;
 }
 

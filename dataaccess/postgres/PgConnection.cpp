@@ -1,0 +1,680 @@
+#include "dataaccess/postgres/PgConnection.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+
+#include "dataaccess/ResultTable.h"
+#include "dataaccess/postgres/PgErrors.h"
+#include "dataaccess/postgres/PgValues.h"
+
+namespace kx4::ado::pg {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct ResultDeleter {
+  void operator()(PGresult* result) const { PQclear(result); }
+};
+using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
+
+// Waits until the socket is ready; false when the deadline passed first.
+bool WaitSocket(int socket, bool for_read, std::optional<Clock::time_point> deadline) {
+  for (;;) {
+    int wait_ms = -1;
+    if (deadline) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now());
+      if (left.count() <= 0) {
+        return false;
+      }
+      wait_ms = static_cast<int>(left.count());
+    }
+    pollfd entry{socket, static_cast<short>(for_read ? POLLIN : POLLOUT), 0};
+    int ready = poll(&entry, 1, wait_ms);
+    if (ready > 0) {
+      return true;
+    }
+    if (ready == 0) {
+      return false;
+    }
+    if (errno != EINTR) {
+      return true;  // let libpq meet and report the failure
+    }
+  }
+}
+
+// A parameter in PostgreSQL's text form with the type it is declared as.
+// Text is declared unknown so that it takes the type of the column it meets
+// (a case-insensitive column stays case-insensitive).
+struct EncodedParameter {
+  unsigned type = 0;
+  bool null = false;
+  std::string text;
+};
+
+// The shortest text that reads back as the same value, whatever the host
+// process's locale says about decimal separators.
+template <typename Real>
+std::string FloatText(Real value) {
+  if (std::isnan(value)) {
+    return "NaN";
+  }
+  if (std::isinf(value)) {
+    return value < 0 ? "-Infinity" : "Infinity";
+  }
+  char buffer[40];
+  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, error == std::errc() ? end : buffer);
+}
+
+double ParseDouble(std::string_view text) {
+  double value = 0;
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+  }
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+EncodedParameter EncodeVariant(const Variant& value) {
+  EncodedParameter out;
+  if (value.IsNull() || value.IsEmpty()) {
+    out.null = true;
+  } else if (const bool* flag = value.Get<bool>()) {
+    out.type = kOidInt2;
+    out.text = *flag ? "-1" : "0";
+  } else if (value.Get<int16_t>() || value.Get<uint8_t>()) {
+    out.type = kOidInt2;
+    out.text = std::to_string(value.ToLong());
+  } else if (value.Get<int32_t>()) {
+    out.type = kOidInt4;
+    out.text = std::to_string(value.ToLong());
+  } else if (const float* single = value.Get<float>()) {
+    out.type = kOidFloat4;
+    out.text = FloatText(*single);
+  } else if (const double* real = value.Get<double>()) {
+    out.type = kOidFloat8;
+    out.text = FloatText(*real);
+  } else if (const Currency* money = value.Get<Currency>()) {
+    out.type = kOidNumeric;
+    out.text = CurrencyText(money->Ticks());
+  } else if (const DateTime* date = value.Get<DateTime>()) {
+    out.type = kOidTimestamp;
+    out.text = TimestampText(date->Seconds());
+  } else {
+    out.text = value.ToString();
+  }
+  return out;
+}
+
+EncodedParameter Encode(const Parameter& parameter) {
+  const Variant& value = parameter.Value();
+  EncodedParameter out;
+  switch (parameter.Type()) {
+    case adSmallInt:
+    case adTinyInt:
+    case adUnsignedTinyInt:
+      out.type = kOidInt2;
+      break;
+    case adInteger:
+      out.type = kOidInt4;
+      break;
+    case adBigInt:
+      out.type = kOidInt8;
+      break;
+    case adSingle:
+      out.type = kOidFloat4;
+      break;
+    case adDouble:
+      out.type = kOidFloat8;
+      break;
+    case adCurrency:
+      out.type = kOidNumeric;
+      break;
+    case adDate:
+    case adDBDate:
+    case adDBTimeStamp:
+      out.type = kOidTimestamp;
+      break;
+    case adBoolean:
+      out.type = kOidInt2;
+      break;
+    case adBSTR:
+    case adChar:
+    case adWChar:
+    case adVarChar:
+    case adVarWChar:
+    case adLongVarChar:
+    case adLongVarWChar:
+      break;
+    default:
+      // adNumeric and the rest: whatever the value holds.
+      return EncodeVariant(value);
+  }
+  if (value.IsNull() || value.IsEmpty()) {
+    out.null = true;
+    return out;
+  }
+  switch (out.type) {
+    case kOidInt2:
+      out.text = parameter.Type() == adBoolean ? (value.ToBoolean() ? "-1" : "0")
+                                               : std::to_string(value.ToLong());
+      break;
+    case kOidInt4:
+    case kOidInt8:
+      out.text = std::to_string(value.ToLong());
+      break;
+    case kOidFloat4:
+      out.text = FloatText(value.ToSingle());
+      break;
+    case kOidFloat8:
+      out.text = FloatText(value.ToDouble());
+      break;
+    case kOidNumeric:
+      out.text = CurrencyText(value.ToCurrency().Ticks());
+      break;
+    case kOidTimestamp:
+      out.text = TimestampText(value.ToDate().Seconds());
+      break;
+    default:
+      out.text = value.ToString();
+      break;
+  }
+  return out;
+}
+
+EngineError ValueError(std::string_view column, std::string_view text) {
+  return MakeError(kErrCommandFailed, 8115,
+                   "The value \"" + std::string(text) + "\" of column \"" + std::string(column) +
+                       "\" cannot be represented.",
+                   "22003");
+}
+
+}  // namespace
+
+PgConnection::PgConnection(const ConnectParams& params) : read_only_(params.ReadOnly()) {
+  std::vector<const char*> keywords = params.Keywords();
+  std::vector<const char*> values = params.ValuesArray();
+  conn_ = PQconnectStartParams(keywords.data(), values.data(), 0);
+  if (!conn_) {
+    throw ConnectionError(nullptr, true);
+  }
+  auto fail = [this](EngineError error) {
+    PQfinish(conn_);
+    conn_ = nullptr;
+    throw error;
+  };
+  if (PQstatus(conn_) == CONNECTION_BAD) {
+    fail(ConnectionError(conn_, true));
+  }
+  // Verbose messages carry the SQLSTATE of a refused login.
+  PQsetErrorVerbosity(conn_, PQERRORS_VERBOSE);
+  // libpq's own connect_timeout applies to its blocking connect only (and
+  // rounds 1 second up to 2); polling here honours the limit as given.
+  std::optional<Clock::time_point> deadline;
+  if (params.TimeoutSeconds() > 0) {
+    deadline = Clock::now() + std::chrono::seconds(params.TimeoutSeconds());
+  }
+  PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+  while (status != PGRES_POLLING_OK) {
+    if (status == PGRES_POLLING_FAILED) {
+      fail(ConnectionError(conn_, true));
+    }
+    if (!WaitSocket(PQsocket(conn_), status == PGRES_POLLING_READING, deadline)) {
+      fail(MakeError(kErrProviderFailure, kNativeConnectionFailed,
+                     "Login timeout expired: the server did not answer within " +
+                         std::to_string(params.TimeoutSeconds()) + " seconds.",
+                     "HYT00"));
+    }
+    status = PQconnectPoll(conn_);
+  }
+  PQsetErrorVerbosity(conn_, PQERRORS_DEFAULT);
+  // Notices ("table does not exist, skipping") are no failures, and a
+  // library has no business writing them to the host's standard error.
+  PQsetNoticeProcessor(
+      conn_, [](void*, const char*) {}, nullptr);
+}
+
+PgConnection::~PgConnection() {
+  if (conn_) {
+    PQfinish(conn_);
+  }
+}
+
+void PgConnection::Command(const char* sql) {
+  ResultPtr result(PQexec(conn_, sql));
+  if (!result) {
+    throw ConnectionError(conn_, false);
+  }
+  ExecStatusType status = PQresultStatus(result.get());
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    if (PQstatus(conn_) == CONNECTION_BAD) {
+      throw ConnectionError(conn_, false);
+    }
+    throw ResultError(result.get());
+  }
+}
+
+void PgConnection::RunScript(const std::string& sql) {
+  Command(sql.c_str());
+}
+
+void PgConnection::BeginTransaction() {
+  Command(read_only_ ? "BEGIN READ ONLY" : "BEGIN");
+}
+
+void PgConnection::CommitTransaction() {
+  ResultPtr result(PQexec(conn_, "COMMIT"));
+  if (!result) {
+    timeout_ms_ = -1;
+    throw ConnectionError(conn_, false);
+  }
+  if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+    timeout_ms_ = -1;
+    if (PQstatus(conn_) == CONNECTION_BAD) {
+      throw ConnectionError(conn_, false);
+    }
+    throw ResultError(result.get());
+  }
+  // COMMIT of a transaction that a failed statement doomed rolls it back
+  // and says so only in its command tag.
+  if (std::string_view(PQcmdStatus(result.get())) == "ROLLBACK") {
+    timeout_ms_ = -1;
+    throw MakeError(kErrCommandFailed, kNativeCommitFailed,
+                    "The transaction was rolled back: a statement in it had failed.", "25P02");
+  }
+}
+
+void PgConnection::RollbackTransaction() {
+  // A SET inside the transaction is undone with it.
+  timeout_ms_ = -1;
+  Command("ROLLBACK");
+}
+
+std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
+                                                 const std::vector<Parameter>& params,
+                                                 int32_t timeout_ms) {
+  // Everything is encoded before anything is sent, so that a missing or
+  // unconvertible value leaves the server untouched.
+  struct Query {
+    std::string owned;  // for the queries of this layer
+    const char* sql;
+    std::vector<EncodedParameter> parameters;
+    std::vector<unsigned> types;
+    std::vector<const char*> values;
+    bool statement;  // one of the batch's, as opposed to BEGIN, SET, COMMIT
+  };
+  std::vector<Query> queries;
+  queries.reserve(batch.statements.size() + 3);
+  auto own = [&queries](std::string sql) {
+    queries.push_back(Query{std::move(sql), nullptr, {}, {}, {}, false});
+    queries.back().sql = queries.back().owned.c_str();
+  };
+  // A read-only session runs each batch in a read-only transaction of its
+  // own: nothing the batch calls can turn it into a writing one.
+  const bool wrap = read_only_ && PQtransactionStatus(conn_) == PQTRANS_IDLE;
+  if (wrap) {
+    own("BEGIN READ ONLY");
+  }
+  const bool set_timeout = timeout_ms != timeout_ms_;
+  if (set_timeout) {
+    own("SET statement_timeout = " + std::to_string(timeout_ms));
+  }
+  for (const PgStatement& statement : batch.statements) {
+    Query query{{}, statement.text.c_str(), {}, {}, {}, true};
+    const int bound = statement.first_param + statement.param_count;
+    for (int index = 0; index < bound; ++index) {
+      if (index < statement.first_param) {
+        // A marker of an earlier statement: declared, never read.
+        query.parameters.push_back(EncodedParameter{kOidText, true, {}});
+        continue;
+      }
+      if (static_cast<size_t>(index) >= params.size()) {
+        throw MakeError(kErrCommandFailed, 201,
+                        "The statement expects a value for parameter $" +
+                            std::to_string(index + 1) + ", which was not supplied.",
+                        "07002");
+      }
+      query.parameters.push_back(Encode(params[static_cast<size_t>(index)]));
+    }
+    for (const EncodedParameter& p : query.parameters) {
+      query.types.push_back(p.type);
+      query.values.push_back(p.null ? nullptr : p.text.c_str());
+    }
+    queries.push_back(std::move(query));
+  }
+  if (wrap) {
+    own("COMMIT");
+  }
+
+  // All queries in one round trip; the server skips the rest after a failure.
+  if (PQenterPipelineMode(conn_) != 1) {
+    throw ConnectionError(conn_, false);
+  }
+  size_t sent = 0;
+  for (const Query& query : queries) {
+    if (PQsendQueryParams(conn_, query.sql, static_cast<int>(query.parameters.size()),
+                          query.types.data(), query.values.data(), nullptr, nullptr, 0) != 1) {
+      break;
+    }
+    ++sent;
+  }
+  if (sent != queries.size() || PQpipelineSync(conn_) != 1) {
+    timeout_ms_ = -1;
+    throw ConnectionError(conn_, false);
+  }
+
+  // One result per query, each followed by a null; then the sync.
+  std::vector<ResultPtr> results;
+  size_t failed = SIZE_MAX;
+  for (size_t i = 0; i < sent; ++i) {
+    ResultPtr first;
+    while (PGresult* result = PQgetResult(conn_)) {
+      ExecStatusType status = PQresultStatus(result);
+      if (status == PGRES_COPY_IN) {
+        PQputCopyEnd(conn_, "COPY is not supported");
+      } else if (status == PGRES_COPY_OUT) {
+        char* buffer = nullptr;
+        while (PQgetCopyData(conn_, &buffer, 0) > 0) {
+          PQfreemem(buffer);
+        }
+      }
+      if (!first) {
+        first.reset(result);
+      } else {
+        PQclear(result);
+      }
+    }
+    if (!first) {
+      break;  // the connection broke
+    }
+    ExecStatusType status = PQresultStatus(first.get());
+    if (failed == SIZE_MAX && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+      failed = results.size();
+    }
+    results.push_back(std::move(first));
+  }
+  bool synced = false;
+  for (int idle = 0; !synced && idle < 2;) {
+    PGresult* result = PQgetResult(conn_);
+    if (!result) {
+      ++idle;
+      continue;
+    }
+    synced = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
+    PQclear(result);
+  }
+  PQexitPipelineMode(conn_);
+  if (!synced || results.size() != sent) {
+    timeout_ms_ = -1;
+    throw ConnectionError(conn_, false);
+  }
+  if (failed != SIZE_MAX) {
+    // The SET of the time-out went with the failed transaction.
+    timeout_ms_ = -1;
+    EngineError error = ResultError(results[failed].get());
+    if (wrap && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+      ResultPtr(PQexec(conn_, "ROLLBACK"));
+    }
+    throw error;
+  }
+  timeout_ms_ = timeout_ms;
+  std::vector<PGresult*> statements;
+  for (size_t i = 0; i < results.size(); ++i) {
+    if (queries[i].statement) {
+      statements.push_back(results[i].release());
+    }
+  }
+  return statements;
+}
+
+bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>& params,
+                           int32_t timeout_seconds, ResultTable* rows, int64_t& affected) {
+  affected = -1;
+  const PgBatch& translated = translator_.Translate(batch, read_only_);
+  if (translated.statements.empty()) {
+    return false;
+  }
+  std::vector<ResultPtr> results;
+  // statement_timeout is in milliseconds, at most INT_MAX.
+  const int64_t timeout_ms = std::min<int64_t>(int64_t{std::max(0, timeout_seconds)} * 1000,
+                                               std::numeric_limits<int32_t>::max());
+  for (PGresult* result : RunPipeline(translated, params, static_cast<int32_t>(timeout_ms))) {
+    results.emplace_back(result);
+  }
+  const PGresult* last_set = nullptr;
+  std::string_view last_text;
+  for (size_t i = 0; i < results.size(); ++i) {
+    const ResultPtr& result = results[i];
+    if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
+      last_set = result.get();
+      last_text = translated.statements[i].text;
+      continue;
+    }
+    std::string_view tag = PQcmdStatus(result.get());
+    if (tag.starts_with("INSERT") || tag.starts_with("UPDATE") || tag.starts_with("DELETE") ||
+        tag.starts_with("MERGE")) {
+      std::optional<int64_t> count = ParseInteger(PQcmdTuples(result.get()));
+      affected = (affected < 0 ? 0 : affected) + count.value_or(0);
+    }
+  }
+  if (last_set && rows) {
+    ResultTable table;
+    Fill(last_set, last_text, translated.spellings, table);
+    *rows = std::move(table);
+  }
+  return last_set != nullptr;
+}
+
+const std::vector<int>& PgConnection::FlagColumns(unsigned table_oid) {
+  auto found = flag_columns_.find(table_oid);
+  if (found == flag_columns_.end()) {
+    LoadFlagColumns({table_oid});
+    found = flag_columns_.find(table_oid);
+  }
+  return found->second;
+}
+
+void PgConnection::LoadFlagColumns(const std::vector<unsigned>& tables) {
+  std::string list = "{";
+  for (unsigned oid : tables) {
+    if (list.size() > 1) {
+      list += ',';
+    }
+    list += std::to_string(oid);
+    flag_columns_[oid];  // known from now on, flags or not
+  }
+  list += '}';
+  const char* values[] = {list.c_str()};
+  ResultPtr result(PQexecParams(
+      conn_,
+      "SELECT a.attrelid, a.attnum FROM pg_catalog.pg_attribute a "
+      "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
+      "WHERE a.attrelid = ANY($1::pg_catalog.oid[]) AND t.typtype = 'd' AND t.typname = 'flag' "
+      "AND NOT a.attisdropped",
+      1, nullptr, values, nullptr, nullptr, 0));
+  if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+    for (unsigned oid : tables) {
+      flag_columns_.erase(oid);
+    }
+    if (!result || PQstatus(conn_) == CONNECTION_BAD) {
+      throw ConnectionError(conn_, false);
+    }
+    throw ResultError(result.get());
+  }
+  for (int row = 0; row < PQntuples(result.get()); ++row) {
+    auto table = ParseInteger(PQgetvalue(result.get(), row, 0));
+    auto column = ParseInteger(PQgetvalue(result.get(), row, 1));
+    if (table && column) {
+      flag_columns_[static_cast<unsigned>(*table)].push_back(static_cast<int>(*column));
+    }
+  }
+}
+
+bool PgConnection::IsMoneyColumn(const std::string& name) {
+  if (!money_columns_) {
+    ResultPtr result(
+        PQexec(conn_,
+               "SELECT DISTINCT lower(a.attname) FROM pg_catalog.pg_attribute a "
+               "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+               "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+               "WHERE a.atttypid = 'pg_catalog.numeric'::pg_catalog.regtype "
+               "AND a.atttypmod = ((19 << 16) | 4) + 4 AND a.attnum > 0 AND NOT a.attisdropped "
+               "AND n.nspname NOT IN ('pg_catalog', 'information_schema')"));
+    if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+      if (!result || PQstatus(conn_) == CONNECTION_BAD) {
+        throw ConnectionError(conn_, false);
+      }
+      throw ResultError(result.get());
+    }
+    money_columns_.emplace();
+    for (int row = 0; row < PQntuples(result.get()); ++row) {
+      money_columns_->insert(PQgetvalue(result.get(), row, 0));
+    }
+  }
+  return money_columns_->contains(name);
+}
+
+void PgConnection::Fill(const PGresult* result, std::string_view statement,
+                        const std::unordered_map<std::string, std::string>& spellings,
+                        ResultTable& rows) {
+  const int fields = PQnfields(result);
+  const int tuples = PQntuples(result);
+
+  // Tables whose flag columns are not known yet, looked up in one query.
+  std::vector<unsigned> unknown;
+  for (int column = 0; column < fields; ++column) {
+    unsigned table = PQftable(result, column);
+    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table) &&
+        std::find(unknown.begin(), unknown.end(), table) == unknown.end()) {
+      unknown.push_back(table);
+    }
+  }
+  if (!unknown.empty()) {
+    LoadFlagColumns(unknown);
+  }
+
+  // How each column is read, decided once.
+  enum class Reader : uint8_t { kBool, kInteger, kDouble, kMoney, kTimestamp, kTime, kText };
+  std::vector<Reader> readers(static_cast<size_t>(fields));
+  std::optional<std::vector<std::string>> aggregated;
+  for (int column = 0; column < fields; ++column) {
+    const unsigned type = PQftype(result, column);
+    bool flag = false;
+    if (type == kOidInt2 && PQftable(result, column) != 0) {
+      const std::vector<int>& flags = FlagColumns(PQftable(result, column));
+      flag = std::find(flags.begin(), flags.end(), PQftablecol(result, column)) != flags.end();
+    }
+    int32_t ado_type = AdoTypeFor(type, PQfmod(result, column), flag);
+    if (type == kOidNumeric && PQfmod(result, column) < 0 && PQftable(result, column) == 0) {
+      // SUM, MIN, MAX and AVG of money stay money, as they do on the server
+      // the statements were written for.
+      if (!aggregated) {
+        aggregated = AggregatedColumns(statement);
+      }
+      const size_t item = static_cast<size_t>(column);
+      if (item < aggregated->size() && !(*aggregated)[item].empty() &&
+          IsMoneyColumn((*aggregated)[item])) {
+        ado_type = adCurrency;
+      }
+    }
+    Reader reader = Reader::kText;
+    switch (ado_type) {
+      case adBoolean:
+        reader = type == kOidBool ? Reader::kBool : Reader::kInteger;
+        break;
+      case adSmallInt:
+      case adInteger:
+        reader = Reader::kInteger;
+        break;
+      case adSingle:
+      case adDouble:
+        reader = Reader::kDouble;
+        break;
+      case adCurrency:
+        reader = Reader::kMoney;
+        break;
+      case adDBDate:
+      case adDBTimeStamp:
+        reader = Reader::kTimestamp;
+        break;
+      case adDBTime:
+        reader = Reader::kTime;
+        break;
+      default:
+        break;
+    }
+    readers[static_cast<size_t>(column)] = reader;
+    if (type == kOidInt8) {
+      ado_type = adEmpty;  // a count is a long unless a value needs more
+    }
+    std::string name = PQfname(result, column);
+    if (auto spelled = spellings.find(name); spelled != spellings.end()) {
+      name = spelled->second;
+    } else if (name == "?column?") {
+      name.clear();  // an expression without a name
+    }
+    rows.AddColumn(std::move(name), ado_type);
+  }
+  rows.Reserve(static_cast<size_t>(tuples));
+
+  for (int row = 0; row < tuples; ++row) {
+    for (int column = 0; column < fields; ++column) {
+      if (PQgetisnull(result, row, column)) {
+        rows.AppendNull();
+        continue;
+      }
+      const char* value = PQgetvalue(result, row, column);
+      const std::string_view text(value, static_cast<size_t>(PQgetlength(result, row, column)));
+      std::optional<int64_t> number;
+      switch (readers[static_cast<size_t>(column)]) {
+        case Reader::kText:
+          rows.AppendText(text);
+          continue;
+        case Reader::kDouble:
+          rows.AppendDouble(ParseDouble(text));
+          continue;
+        case Reader::kBool:
+          rows.AppendInteger(text == "t" ? 1 : 0);
+          continue;
+        case Reader::kInteger:
+          if ((number = ParseInteger(text))) {
+            rows.AppendInteger(*number);
+            continue;
+          }
+          break;
+        case Reader::kMoney:
+          if ((number = ParseCurrencyTicks(text))) {
+            rows.AppendCurrency(*number);
+            continue;
+          }
+          break;
+        case Reader::kTimestamp:
+          if ((number = ParseTimestampSeconds(text))) {
+            rows.AppendDate(*number);
+            continue;
+          }
+          break;
+        case Reader::kTime:
+          if ((number = ParseTimeSeconds(text))) {
+            rows.AppendDate(*number);
+            continue;
+          }
+          break;
+      }
+      throw ValueError(PQfname(result, column), text);
+    }
+  }
+  rows.Finish();
+}
+
+}  // namespace kx4::ado::pg

@@ -1,0 +1,74 @@
+// One libpq session behind an engine connection.
+//
+// A batch's statements go to the server in one pipeline: one round trip, and
+// outside a caller's transaction one implicit transaction, so a batch that
+// fails part-way changes nothing.  The statement time-out is a SET in the
+// same pipeline, sent only when it changes.  A read-mode session starts
+// read-only and runs every batch in a read-only transaction of its own.
+// Result columns take the types a SQL Server provider reports: smallint
+// columns of the "flag" domain are booleans, numeric(19,4) is money.
+#ifndef KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
+#define KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "dataaccess/Engine.h"
+#include "dataaccess/postgres/ConnectParams.h"
+#include "dataaccess/postgres/PgDialect.h"
+
+namespace kx4::ado::pg {
+
+class PgConnection final : public EngineConnection {
+ public:
+  // Connects within the parameters' time limit; throws EngineError.
+  explicit PgConnection(const ConnectParams& params);
+  ~PgConnection() override;
+  PgConnection(const PgConnection&) = delete;
+  PgConnection& operator=(const PgConnection&) = delete;
+
+  bool Execute(std::string_view batch, const std::vector<Parameter>& params,
+               int32_t timeout_seconds, ResultTable* rows, int64_t& affected) override;
+  void BeginTransaction() override;
+  void CommitTransaction() override;
+  void RollbackTransaction() override;
+
+  // Runs PostgreSQL text as it stands through the simple protocol (several
+  // statements, no parameters); for schema scripts and maintenance.
+  void RunScript(const std::string& sql);
+  int ServerVersion() const { return PQserverVersion(conn_); }
+
+ private:
+  void Command(const char* sql);
+  // Sends the statements in one round trip; throws the first failure.
+  std::vector<PGresult*> RunPipeline(const PgBatch& batch, const std::vector<Parameter>& params,
+                                     int32_t timeout_ms);
+  // `statement` is the text that produced the result.
+  void Fill(const PGresult* result, std::string_view statement,
+            const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows);
+  // Whether a column of this (lower-case) name anywhere in the database is
+  // money; the names are read once per connection.
+  bool IsMoneyColumn(const std::string& name);
+  // Which columns of these tables are flags, from the catalogue, cached.
+  const std::vector<int>& FlagColumns(unsigned table_oid);
+  void LoadFlagColumns(const std::vector<unsigned>& tables);
+
+  PGconn* conn_ = nullptr;
+  PgTranslator translator_;
+  bool read_only_ = false;
+  int64_t timeout_ms_ = -1;  // statement_timeout in force; -1 = not known
+  std::unordered_map<unsigned, std::vector<int>> flag_columns_;
+  std::optional<std::unordered_set<std::string>> money_columns_;
+};
+
+}  // namespace kx4::ado::pg
+
+#endif  // KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_

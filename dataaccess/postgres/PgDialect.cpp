@@ -1,0 +1,402 @@
+#include "dataaccess/postgres/PgDialect.h"
+
+#include <kx4data/DateTime.h>
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "dataaccess/postgres/PgErrors.h"
+#include "dataaccess/postgres/PgValues.h"
+
+namespace kx4::ado::pg {
+
+using dialect::Significant;
+using dialect::Token;
+using dialect::TokenKind;
+using dialect::WordIs;
+
+namespace {
+
+// ASCII only, as PostgreSQL folds names in a UTF-8 database; the host's
+// locale plays no part.
+bool IsUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+std::string Lower(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (IsUpper(c)) {
+      c = static_cast<char>(c + ('a' - 'A'));
+    }
+  }
+  return result;
+}
+
+// The content of a literal token, quotes and N prefix taken off; doubled
+// quotes stay doubled.
+std::string_view LiteralContent(const Token& token) {
+  size_t skip = token.kind == TokenKind::kNString ? 2 : 1;
+  if (token.text.size() < skip + 1 || token.text.back() != '\'') {
+    return {};
+  }
+  return token.text.substr(skip, token.text.size() - skip - 1);
+}
+
+size_t PreviousSignificant(const std::vector<Token>& tokens, size_t i) {
+  while (i > 0) {
+    --i;
+    if (Significant(tokens[i])) {
+      return i;
+    }
+  }
+  return SIZE_MAX;
+}
+
+// PostgreSQL's name for a type of the other dialect, written as the target of
+// CAST(... AS <type>).
+std::optional<std::string_view> PostgresType(const Token& token) {
+  if (WordIs(token, "MONEY") || WordIs(token, "SMALLMONEY"))
+    return "numeric(19,4)";
+  if (WordIs(token, "BIT") || WordIs(token, "TINYINT"))
+    return "smallint";
+  if (WordIs(token, "NVARCHAR"))
+    return "varchar";
+  if (WordIs(token, "NCHAR"))
+    return "char";
+  if (WordIs(token, "NTEXT"))
+    return "text";
+  if (WordIs(token, "UNIQUEIDENTIFIER"))
+    return "uuid";
+  if (WordIs(token, "DATETIME2"))
+    return "timestamp";
+  return std::nullopt;
+}
+
+bool IsCastTarget(const std::vector<Token>& tokens, size_t i) {
+  size_t as = PreviousSignificant(tokens, i);
+  if (as == SIZE_MAX || !WordIs(tokens[as], "AS")) {
+    return false;
+  }
+  int depth = 0;
+  for (size_t k = as; k-- > 0;) {
+    if (tokens[k].kind == TokenKind::kClose) {
+      ++depth;
+    } else if (tokens[k].kind == TokenKind::kOpen) {
+      if (depth-- == 0) {
+        size_t word = PreviousSignificant(tokens, k);
+        return word != SIZE_MAX && WordIs(tokens[word], "CAST");
+      }
+    }
+  }
+  return false;
+}
+
+[[noreturn]] void ReadOnlyRefusal(std::string_view what) {
+  throw MakeError(kErrCommandFailed, kNativeReadOnly,
+                  "The connection is read-only: " + std::string(what) + " is not allowed on it.",
+                  "25006");
+}
+
+bool NamesReadOnlySetting(const Token& token) {
+  std::string name;
+  if (token.kind == TokenKind::kWord) {
+    name = Lower(token.text);
+  } else if (token.kind == TokenKind::kQuotedName) {
+    name = Lower(dialect::NameText(token));
+  } else {
+    return false;
+  }
+  return name == "default_transaction_read_only" || name == "transaction_read_only" ||
+         name == "set_config";
+}
+
+// The read-only state of a session is set when it connects and held by a
+// read-only transaction around every batch; a statement that could undo it
+// is refused before it reaches the server.
+void CheckReadOnly(std::string_view statement) {
+  std::vector<Token> tokens;
+  dialect::Tokenize(statement, tokens);
+  std::vector<const Token*> words;
+  for (const Token& token : tokens) {
+    if (Significant(token)) {
+      words.push_back(&token);
+    }
+  }
+  if (words.empty()) {
+    return;
+  }
+  const Token& first = *words.front();
+  for (const char* control : {"BEGIN", "START", "COMMIT", "END", "ROLLBACK", "ABORT", "SAVEPOINT",
+                              "RELEASE", "PREPARE", "DO", "CALL"}) {
+    if (WordIs(first, control)) {
+      ReadOnlyRefusal(Lower(first.text));
+    }
+  }
+  const bool setting = WordIs(first, "SET") || WordIs(first, "RESET");
+  for (const Token* word : words) {
+    if (NamesReadOnlySetting(*word)) {
+      ReadOnlyRefusal("changing the read-only setting");
+    }
+    if (setting &&
+        (WordIs(*word, "TRANSACTION") || WordIs(*word, "CHARACTERISTICS") || WordIs(*word, "ALL") ||
+         WordIs(*word, "SESSION_AUTHORIZATION") || WordIs(*word, "ROLE"))) {
+      ReadOnlyRefusal("changing the session's transaction mode or role");
+    }
+  }
+}
+
+}  // namespace
+
+std::string LikePattern(std::string_view content, bool& similar) {
+  // A class of several characters ("[a-c]", "[^x]") has no LIKE form.
+  similar = false;
+  for (size_t i = 0; i < content.size(); ++i) {
+    if (content[i] != '[') {
+      continue;
+    }
+    if (i + 2 < content.size() && content[i + 2] == ']') {
+      i += 2;
+    } else if (content.find(']', i + 2) != std::string_view::npos) {
+      similar = true;
+      break;
+    }
+  }
+  constexpr std::string_view kLikeSpecial = "%_\\";
+  constexpr std::string_view kSimilarSpecial = "%_\\|*+?{}()[]^.";
+  std::string out;
+  out.reserve(content.size() + 8);
+  for (size_t i = 0; i < content.size(); ++i) {
+    const char c = content[i];
+    if (c == '[' && i + 2 < content.size() && content[i + 2] == ']') {
+      // "[_]", "[[]", "[%]": that one character, literally.
+      const char literal = content[i + 1];
+      if ((similar ? kSimilarSpecial : kLikeSpecial).find(literal) != std::string_view::npos) {
+        out += '\\';
+      }
+      out += literal;
+      i += 2;
+      continue;
+    }
+    if (c == '\\') {
+      out += "\\\\";  // data, where PostgreSQL reads its escape character
+      continue;
+    }
+    if (similar) {
+      if (c == '[') {
+        size_t close = content.find(']', i + 1);
+        if (close != std::string_view::npos) {
+          for (char k : content.substr(i, close - i + 1)) {
+            out += k == '\\' ? std::string_view("\\\\") : std::string_view(&k, 1);
+          }
+          i = close;
+          continue;
+        }
+      }
+      if (std::string_view("|*+?{}()[]").find(c) != std::string_view::npos) {
+        out += '\\';
+      }
+    }
+    out += c;
+  }
+  return out;
+}
+
+std::string SmallDateTimeLiteral(std::string_view content) {
+  if (content.find('\'') != std::string_view::npos) {
+    return {};
+  }
+  std::optional<DateTime> parsed = DateTime::Parse(content);
+  if (!parsed) {
+    return {};
+  }
+  // To the minute; 30 seconds and more round up.
+  int64_t seconds = parsed->Seconds();
+  int64_t remainder = ((seconds % 60) + 60) % 60;
+  seconds += remainder >= 30 ? 60 - remainder : -remainder;
+  return "TIMESTAMP '" + TimestampText(seconds) + "'";
+}
+
+std::vector<std::string> AggregatedColumns(std::string_view select) {
+  std::vector<Token> tokens;
+  dialect::Tokenize(select, tokens);
+  std::vector<std::string> columns;
+  size_t i = 0;
+  while (i < tokens.size() && !Significant(tokens[i])) {
+    ++i;
+  }
+  if (i >= tokens.size() || !WordIs(tokens[i], "SELECT")) {
+    return columns;
+  }
+  std::vector<const Token*> item;
+  auto finish = [&] {
+    // FUNC ( [DISTINCT] [alias .] column ) [[AS] name]
+    std::string column;
+    if (item.size() >= 4 &&
+        (WordIs(*item[0], "SUM") || WordIs(*item[0], "MIN") || WordIs(*item[0], "MAX") ||
+         WordIs(*item[0], "AVG")) &&
+        item[1]->kind == TokenKind::kOpen) {
+      size_t k = 2;
+      if (WordIs(*item[k], "DISTINCT") || WordIs(*item[k], "ALL")) {
+        ++k;
+      }
+      if (k + 2 < item.size() && item[k + 1]->kind == TokenKind::kDot) {
+        k += 2;
+      }
+      if (k + 1 < item.size() && item[k + 1]->kind == TokenKind::kClose &&
+          (item[k]->kind == TokenKind::kWord || item[k]->kind == TokenKind::kQuotedName)) {
+        column = Lower(dialect::NameText(*item[k]));
+      }
+    }
+    columns.push_back(std::move(column));
+    item.clear();
+  };
+  int depth = 0;
+  for (++i; i < tokens.size(); ++i) {
+    const Token& t = tokens[i];
+    if (!Significant(t)) {
+      continue;
+    }
+    if (depth == 0 && item.empty() && (WordIs(t, "DISTINCT") || WordIs(t, "ALL"))) {
+      continue;
+    }
+    if (t.kind == TokenKind::kOpen) {
+      ++depth;
+    } else if (t.kind == TokenKind::kClose) {
+      --depth;
+    }
+    if (depth == 0 && (WordIs(t, "FROM") || t.kind == TokenKind::kComma)) {
+      finish();
+      if (t.kind != TokenKind::kComma) {
+        return columns;
+      }
+      continue;
+    }
+    item.push_back(&t);
+  }
+  if (!item.empty()) {
+    finish();
+  }
+  return columns;
+}
+
+class PgTranslator::Hooks final : public dialect::Hooks {
+ public:
+  void Placeholder(int index, std::string& out) const override {
+    out += '$';
+    out += std::to_string(index + 1);
+  }
+  void Identity(std::string& out) const override { out += "lastval()"; }
+  // The server's local clock, to the second like the column it fills.
+  void CurrentTime(std::string& out) const override { out += "LOCALTIMESTAMP(0)"; }
+  void CastSmallDateTime(std::string_view expr, std::string& out) const override {
+    std::vector<Token> tokens;
+    dialect::Tokenize(expr, tokens);
+    if (tokens.size() == 1 && tokens[0].kind == TokenKind::kString) {
+      std::string literal = SmallDateTimeLiteral(LiteralContent(tokens[0]));
+      if (!literal.empty()) {
+        out += literal;
+        return;
+      }
+    }
+    out += "date_trunc('minute', CAST(";
+    out += expr;
+    out += " AS timestamp) + interval '30 seconds')";
+  }
+  void CastDateTime(std::string_view expr, std::string& out) const override {
+    out += "CAST(";
+    out += expr;
+    out += " AS timestamp(0))";
+  }
+
+  size_t Rewrite(dialect::Translator& translator, size_t i, size_t end,
+                 std::string& out) const override {
+    const std::vector<Token>& tokens = translator.Tokens();
+    const Token& token = tokens[i];
+    if (token.kind == TokenKind::kQuotedName && token.text.front() == '[') {
+      // [Name] names what Name names without brackets, reserved words
+      // included ([User]): quoted in the lower case PostgreSQL folds to.
+      out += '"';
+      for (char c : Lower(dialect::NameText(token))) {
+        if (c == '"') {
+          out += '"';
+        }
+        out += c;
+      }
+      out += '"';
+      return 1;
+    }
+    if (token.kind != TokenKind::kWord) {
+      return 0;
+    }
+    if (WordIs(token, "LIKE")) {
+      const size_t literal = translator.NextSignificant(i + 1, end);
+      if (literal >= end || (tokens[literal].kind != TokenKind::kString &&
+                             tokens[literal].kind != TokenKind::kNString)) {
+        return 0;
+      }
+      const size_t escape = translator.NextSignificant(literal + 1, end);
+      if (escape < end && WordIs(tokens[escape], "ESCAPE")) {
+        return 0;  // the statement names its own escape character
+      }
+      bool similar = false;
+      std::string pattern = LikePattern(LiteralContent(tokens[literal]), similar);
+      out += similar ? std::string_view("SIMILAR TO") : token.text;
+      for (size_t k = i + 1; k < literal; ++k) {
+        out += tokens[k].kind == TokenKind::kComment ? std::string_view(" ") : tokens[k].text;
+      }
+      out += '\'';
+      out += pattern;
+      out += '\'';
+      return literal - i + 1;
+    }
+    if (auto type = PostgresType(token); type && IsCastTarget(tokens, i)) {
+      out += *type;
+      return 1;
+    }
+    return 0;
+  }
+};
+
+PgTranslator::PgTranslator() : hooks_(std::make_unique<Hooks>()), translator_(*hooks_) {}
+
+PgTranslator::~PgTranslator() = default;
+
+const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only) {
+  batch_.statements.clear();
+  batch_.spellings.clear();
+  for (const dialect::Statement& statement : translator_.Translate(batch)) {
+    if (read_only) {
+      CheckReadOnly(statement.sql);
+    }
+    PgStatement translated;
+    translated.text = statement.sql;
+    translated.first_param = statement.first_param;
+    translated.param_count = statement.param_count;
+    batch_.statements.push_back(std::move(translated));
+  }
+  // Names as the batch spelt them, for the result columns.
+  const std::vector<Token>& tokens = translator_.Tokens();
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    const Token& token = tokens[i];
+    std::string_view name;
+    if (token.kind == TokenKind::kWord) {
+      size_t next = translator_.NextSignificant(i + 1, tokens.size());
+      if (next < tokens.size() && tokens[next].kind == TokenKind::kOpen) {
+        continue;  // a function
+      }
+      name = token.text;
+    } else if (token.kind == TokenKind::kQuotedName && token.text.front() == '[') {
+      name = dialect::NameText(token);
+    } else {
+      continue;
+    }
+    if (std::any_of(name.begin(), name.end(), IsUpper)) {
+      batch_.spellings.try_emplace(Lower(name), std::string(name));
+    }
+  }
+  return batch_;
+}
+
+}  // namespace kx4::ado::pg

@@ -1,0 +1,63 @@
+// A batch in SQL Server's dialect as the statements PostgreSQL runs: the
+// shared translator with PostgreSQL's spellings.
+#ifndef KX4DATA_DATAACCESS_POSTGRES_PGDIALECT_H_
+#define KX4DATA_DATAACCESS_POSTGRES_PGDIALECT_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "dataaccess/dialect/Dialect.h"
+
+namespace kx4::ado::pg {
+
+struct PgStatement {
+  std::string text;  // PostgreSQL text; "?" markers are $1..$n by batch position
+  // Markers $first+1 .. $first+count stand in this statement; the ones
+  // before are bound as unused nulls so the numbering stays the batch's.
+  int first_param = 0;
+  int param_count = 0;
+};
+
+struct PgBatch {
+  std::vector<PgStatement> statements;
+  // Result column names come back from PostgreSQL in lower case; this maps
+  // them to the spelling the batch used ("newid" -> "NewId").
+  std::unordered_map<std::string, std::string> spellings;
+};
+
+class PgTranslator {
+ public:
+  PgTranslator();
+  ~PgTranslator();
+
+  // Splits and rewrites `batch`; SET NOCOUNT vanishes.  On a read-only
+  // session a statement that could lift the read-only state (SET or RESET of
+  // it, transaction control, DO, set_config) is refused.  Throws EngineError.
+  // The result stays valid until the next call.
+  const PgBatch& Translate(std::string_view batch, bool read_only);
+
+ private:
+  class Hooks;
+  std::unique_ptr<Hooks> hooks_;
+  dialect::Translator translator_;
+  PgBatch batch_;
+};
+
+// For each item of a SELECT's list, the column an aggregate (SUM, MIN, MAX,
+// AVG) of a plain column takes, lower-cased, or the empty text: such a
+// result has no declared type, yet over a money column it is money.
+std::vector<std::string> AggregatedColumns(std::string_view select);
+
+// For tests: a LIKE pattern literal's content (without quotes) rewritten for
+// PostgreSQL, and whether it needs SIMILAR TO.
+std::string LikePattern(std::string_view content, bool& similar);
+// For tests: the smalldatetime a date text names, as a PostgreSQL literal, or
+// empty when the text is no date.
+std::string SmallDateTimeLiteral(std::string_view content);
+
+}  // namespace kx4::ado::pg
+
+#endif  // KX4DATA_DATAACCESS_POSTGRES_PGDIALECT_H_
