@@ -1,30 +1,21 @@
-// Small text helpers of the session layer.
+// Text helpers with the classic string semantics the library relies on.
+// Text is UTF-8; case mapping and lengths work on characters, not bytes.
 #ifndef KX4DATA_SESSION_TEXT_H_
 #define KX4DATA_SESSION_TEXT_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace kx4 {
 
-// Removes leading and trailing spaces (only spaces, as the classic Trim).
-inline std::string TrimSpaces(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos)
-    return {};
-  const size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
-
-// The number of characters (UTF-8 code points) in `text`.
-inline int32_t CharacterCount(std::string_view text) {
-  int32_t count = 0;
-  for (char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-      ++count;
-  }
-  return count;
-}
+// Removes leading and trailing spaces (blanks only, as Trim does).
+std::string TrimSpaces(std::string_view text);
+// Upper and lower case of every character, locale-independent.
+std::string UCase(std::string_view text);
+std::string LCase(std::string_view text);
+// Number of characters (code points); invalid bytes count one each.
+size_t CharLength(std::string_view text);
 
 }  // namespace kx4
 

@@ -129,8 +129,9 @@ TEST_P(Catalogue, EveryStatementRunsWithTheExpectedOutcome) {
           check->second(*rs);
       } else {
         const int32_t affected = Execute(c, step.sql, step.params);
-        if (step.affected != -2)
+        if (step.affected != -2) {
           EXPECT_EQ(affected, step.affected) << step.sql;
+        }
       }
     } catch (const RuntimeError& e) {
       ADD_FAILURE() << e.Description() << "\n" << step.sql;
