@@ -26,6 +26,10 @@ int32_t HeadlessUserInterface::MessageBox(const std::string& text, const std::st
   return vbOK;
 }
 
+KXErrorPtr UserInterface::ShowLoginDialog(KXData&) {
+  return MakeError(kNoDialogMessage, KXError::kIconExclamation, erActionCancelled);
+}
+
 std::shared_ptr<UserInterface> CurrentUserInterface() {
   return std::atomic_load(&Installed());
 }

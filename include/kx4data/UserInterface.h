@@ -1,4 +1,4 @@
-// The one door to the screen: message boxes, the mouse pointer and, later, the
+// The one door to the screen: message boxes, the mouse pointer and the
 // library's dialogs.  The default is headless; a host installs its own.
 #ifndef KX4DATA_USERINTERFACE_H_
 #define KX4DATA_USERINTERFACE_H_
@@ -7,7 +7,11 @@
 #include <memory>
 #include <string>
 
+#include <kx4data/KXError.h>
+
 namespace kx4 {
+
+class KXData;
 
 // Mouse-pointer styles the library uses.
 inline constexpr int32_t vbDefault = 0;
@@ -26,7 +30,24 @@ class UserInterface {
                              int32_t style) = 0;
   virtual int32_t MousePointer() const = 0;
   virtual void SetMousePointer(int32_t pointer) = 0;
+
+  // Whether this interface can show the library's modal dialogs.  A session
+  // asks before it offers the login dialog: when it cannot, a failed on-demand
+  // connection returns the failed attempt's error unchanged, and
+  // KXData::ChangeConnection returns kNoDialogMessage with erActionCancelled
+  // (icon 48), keeping the session's connection as it was.
+  virtual bool CanShowDialogs() const { return false; }
+  // Asks the user for connection settings, tries them through
+  // `pinsData.SetConnection`, stores the ones that worked and hands them to
+  // the session.  Null on success; the error of the last failed attempt, or
+  // the cancel error (erActionCancelled) when the user gave up.  Called only
+  // when CanShowDialogs() is true; the default answers like a cancel.
+  virtual KXErrorPtr ShowLoginDialog(KXData& pinsData);
 };
+
+// The answer to a request for the login dialog where no dialog can be shown.
+inline constexpr const char* kNoDialogMessage =
+    "The login dialog cannot be shown here, so the connection was not changed.";
 
 // Writes "caption: text" to standard error and answers OK; the pointer calls
 // do nothing.

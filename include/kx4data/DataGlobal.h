@@ -1,0 +1,32 @@
+// The global query object: lists, counts, maintenance, the global switches
+// and the settings object.  It holds no state; every data member runs its
+// statements through the session passed as `pinsData`.
+#ifndef KX4DATA_DATAGLOBAL_H_
+#define KX4DATA_DATAGLOBAL_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <kx4data/KXEnums.h>
+#include <kx4data/KXError.h>
+
+namespace kx4 {
+
+class KXData;
+class Settings;
+
+class DataGlobal {
+ public:
+  // The loaded settings row in `pinsSettings`, or null with the error.
+  KXErrorPtr GetSettings(KXData& pinsData, std::shared_ptr<Settings>& pinsSettings);
+
+  // Always kxdSQLServer: the statements are written in its dialect.
+  KXDataAccessType DataAccessType() const { return kxdSQLServer; }
+  // This component's version as "major.minor.revision" (4.1.14).
+  std::string DataVersion() const;
+};
+
+}  // namespace kx4
+
+#endif  // KX4DATA_DATAGLOBAL_H_
