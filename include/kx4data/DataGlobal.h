@@ -21,6 +21,14 @@ class DataGlobal {
   // The loaded settings row in `pinsSettings`, or null with the error.
   KXErrorPtr GetSettings(KXData& pinsData, std::shared_ptr<Settings>& pinsSettings);
 
+  // Application security switches of the settings row.  Either out argument
+  // may be null; both are left unchanged on failure.
+  KXErrorPtr GetAppSecurity(KXData& pinsData, bool* pblnSecureAdmin = nullptr,
+                            bool* pblnSecureViewer = nullptr);
+  // Refuses to secure the administration program while no user holds
+  // administrator rights; then neither switch changes.
+  KXErrorPtr SetAppSecurity(KXData& pinsData, bool pblnSecureAdmin, bool pblnSecureViewer);
+
   // Always kxdSQLServer: the statements are written in its dialect.
   KXDataAccessType DataAccessType() const { return kxdSQLServer; }
   // This component's version as "major.minor.revision" (4.1.14).

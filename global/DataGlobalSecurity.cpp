@@ -1,0 +1,83 @@
+// The application security switches of the settings row.
+#include <string>
+
+#include <kx4data/DataGlobal.h>
+#include <kx4data/KXData.h>
+#include <kx4data/ado/Recordset.h>
+
+#include "records/RecordCommon.h"
+#include "session/Security.h"
+
+namespace kx4 {
+
+namespace {
+
+std::string BuildGetAppSecuritySQL(const KXData& pinsData) {
+  return "SELECT SecureAdmin, SecureViewer FROM " + pinsData.OwnerPrefix() + "tblSettings";
+}
+
+std::string BuildAdminCountSQL(const KXData& pinsData) {
+  return "SELECT COUNT(*) AS AdminCount FROM " + pinsData.OwnerPrefix() +
+         "tblUsers WHERE AdminSecurity = 1 ";
+}
+
+std::string BuildSetAppSecuritySQL(const KXData& pinsData, bool pblnSecureAdmin,
+                                   bool pblnSecureViewer) {
+  return "UPDATE " + pinsData.OwnerPrefix() +
+         "tblSettings SET SecureAdmin = " + FlagSQL(pblnSecureAdmin) + ", " +
+         "SecureViewer = " + FlagSQL(pblnSecureViewer);
+}
+
+}  // namespace
+
+KXErrorPtr DataGlobal::GetAppSecurity(KXData& pinsData, bool* pblnSecureAdmin,
+                                      bool* pblnSecureViewer) {
+  std::shared_ptr<ado::Recordset> rs;
+  KXErrorPtr result = pinsData.ExecuteSQL(rs, BuildGetAppSecuritySQL(pinsData));
+  if (result)
+    return result;
+  // A database without its settings row cannot say whether it is secured; an
+  // error object says so instead of a failed read of a missing row.
+  if (IsEmpty(*rs)) {
+    rs->Close();
+    return MakeError(
+        "Kestrix could not find your settings information. Please contact your technical "
+        "support.",
+        KXError::kIconStop);
+  }
+  // Convert both before assigning either, so a failed conversion leaves both.
+  const bool secure_admin = rs->Fields("SecureAdmin").Value().ToBoolean();
+  const bool secure_viewer = rs->Fields("SecureViewer").Value().ToBoolean();
+  rs->Close();
+  if (pblnSecureAdmin)
+    *pblnSecureAdmin = secure_admin;
+  if (pblnSecureViewer)
+    *pblnSecureViewer = secure_viewer;
+  return nullptr;
+}
+
+KXErrorPtr DataGlobal::SetAppSecurity(KXData& pinsData, bool pblnSecureAdmin,
+                                      bool pblnSecureViewer) {
+  KXErrorPtr result = CheckMethodAccess(pinsData, kxsAdmin);
+  if (result)
+    return result;
+  if (pblnSecureAdmin) {
+    std::shared_ptr<ado::Recordset> rs;
+    result = pinsData.ExecuteSQL(rs, BuildAdminCountSQL(pinsData));
+    if (result)
+      return result;
+    const int32_t admin_count = rs->Fields("AdminCount").Value().ToLong();
+    rs->Close();
+    if (admin_count == 0) {
+      return MakeError(
+          "You cannot secure the administrator as there are no users in the database with "
+          "admin security.",
+          KXError::kIconExclamation);
+    }
+  }
+  int32_t affected = 0;
+  return pinsData.ExecuteNoRecords(
+      BuildSetAppSecuritySQL(pinsData, pblnSecureAdmin, pblnSecureViewer), affected);
+}
+
+}  // namespace kx4
