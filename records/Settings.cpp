@@ -3,6 +3,7 @@
 #include <kx4data/KXData.h>
 #include <kx4data/ado/Recordset.h>
 
+#include "records/RecordCommon.h"
 #include "session/Common.h"
 #include "session/Security.h"
 #include "session/Text.h"
@@ -15,7 +16,7 @@ constexpr const char* kNotFoundMessage =
     "Kestrix could not find your settings information. Please contact your technical support.";
 
 // Flags go into statements as the 16-bit boolean's decimal text.
-std::string FlagText(bool value) {
+std::string FlagSQL(bool value) {
   return value ? "-1" : "0";
 }
 
@@ -33,22 +34,22 @@ std::string BuildLoadSettingsSQL(const std::string& prefix) {
 // them all overwritten alike.
 std::string BuildSaveSettingsSQL(const std::string& prefix, const Settings& s) {
   return "UPDATE " + prefix + "tblSettings SET " +
-         "UserValidation = " + FlagText(s.UserValidation()) + ", " +
-         "UseValidatedField = " + FlagText(s.UseValidatedField()) + ", " +
+         "UserValidation = " + FlagSQL(s.UserValidation()) + ", " +
+         "UseValidatedField = " + FlagSQL(s.UseValidatedField()) + ", " +
          "ValidatedFieldName = " + QuoteSQL(s.ValidatedFieldName()) + ", " +
-         "AllowShutdown = " + FlagText(s.AllowShutdown()) + ", " +
-         "CapturePrintToFile = " + FlagText(s.CapturePrintToFile()) + ", " +
-         "Field1Use = " + FlagText(s.UseFieldOne()) + ", " +
+         "AllowShutdown = " + FlagSQL(s.AllowShutdown()) + ", " +
+         "CapturePrintToFile = " + FlagSQL(s.CapturePrintToFile()) + ", " +
+         "Field1Use = " + FlagSQL(s.UseFieldOne()) + ", " +
          "Field1Name = " + QuoteSQL(s.FieldOneName()) + ", " +
-         "Field2Use = " + FlagText(s.UseFieldTwo()) + ", " +
+         "Field2Use = " + FlagSQL(s.UseFieldTwo()) + ", " +
          "Field2Name = " + QuoteSQL(s.FieldTwoName()) + ", " +
-         "AllowCostOverride = " + FlagText(s.AllowCostOverride()) + ", " +
-         "DisplayIcon = " + FlagText(s.DisplayTrayIcon()) + ", " +
-         "ShowCost = " + FlagText(s.ShowCost()) + ", " +
-         "CancelMaxPage = " + FlagText(s.CancelMaxPage()) + ", " +
-         "AllowBatch = " + FlagText(s.AllowBatch()) + ", " +
+         "AllowCostOverride = " + FlagSQL(s.AllowCostOverride()) + ", " +
+         "DisplayIcon = " + FlagSQL(s.DisplayTrayIcon()) + ", " +
+         "ShowCost = " + FlagSQL(s.ShowCost()) + ", " +
+         "CancelMaxPage = " + FlagSQL(s.CancelMaxPage()) + ", " +
+         "AllowBatch = " + FlagSQL(s.AllowBatch()) + ", " +
          "MaxBatch = " + std::to_string(s.MaxBatch()) + ", " +
-         "UseLastEntries = " + FlagText(s.UseLastEntries()) + ", " +
+         "UseLastEntries = " + FlagSQL(s.UseLastEntries()) + ", " +
          "BatchDuration = " + std::to_string(s.BatchDuration());
 }
 
@@ -70,7 +71,7 @@ KXErrorPtr Settings::LoadSettings(KXData& pinsData) {
   if (KXErrorPtr error = pinsData.ExecuteSQL(rs, BuildLoadSettingsSQL(pinsData.OwnerPrefix())))
     return error;
   KXErrorPtr result;
-  if (!(rs->Bof() && rs->Eof())) {
+  if (!IsEmpty(*rs)) {
     allow_shutdown_ = rs->Fields("AllowShutdown").Value().ToBoolean();
     use_field_one_ = rs->Fields("Field1Use").Value().ToBoolean();
     use_field_two_ = rs->Fields("Field2Use").Value().ToBoolean();

@@ -3,78 +3,11 @@
 #include <cstdio>
 
 #include "registry/Registry.h"
+#include "variant/Utf8.h"
 
 namespace kx4::registry {
 
 namespace {
-
-// --- UTF-8 ---
-
-// Decodes the sequence at `s[i]`; returns its length, 0 when it is not a
-// well-formed, shortest-form sequence.
-size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
-  auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  unsigned char c = b(i);
-  size_t len;
-  if (c < 0x80) {
-    cp = c;
-    return 1;
-  } else if ((c & 0xE0) == 0xC0) {
-    len = 2;
-    cp = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    len = 3;
-    cp = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0) {
-    len = 4;
-    cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size())
-    return 0;
-  for (size_t k = 1; k < len; ++k) {
-    if ((b(i + k) & 0xC0) != 0x80)
-      return 0;
-    cp = (cp << 6) | (b(i + k) & 0x3F);
-  }
-  static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return len;
-}
-
-void EncodeUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-char32_t FoldCodePoint(char32_t cp) {
-  if (cp >= 'A' && cp <= 'Z')
-    return cp + 0x20;
-  if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)  // Latin-1
-    return cp + 0x20;
-  if (cp >= 0x391 && cp <= 0x3A9 && cp != 0x3A2)  // Greek
-    return cp + 0x20;
-  if (cp >= 0x410 && cp <= 0x42F)  // Cyrillic
-    return cp + 0x20;
-  if (cp >= 0x400 && cp <= 0x40F)
-    return cp + 0x50;
-  return cp;
-}
 
 // --- Writing ---
 
@@ -427,13 +360,11 @@ std::string FoldName(std::string_view name) {
   out.reserve(name.size());
   for (size_t i = 0; i < name.size();) {
     char32_t cp;
-    size_t len = DecodeUtf8(name, i, cp);
-    if (len == 0) {
+    if (!DecodeUtf8(name, i, cp)) {
       out += name[i++];
       continue;
     }
-    EncodeUtf8(FoldCodePoint(cp), out);
-    i += len;
+    AppendUtf8(LowerChar(cp), out);
   }
   return out;
 }
@@ -445,10 +376,8 @@ bool NamesEqual(std::string_view a, std::string_view b) {
 bool IsPrintableUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
     char32_t cp;
-    size_t len = DecodeUtf8(s, i, cp);
-    if (len == 0 || (cp < 0x20 && cp != '\t') || cp == 0x7F)
+    if (!DecodeUtf8(s, i, cp) || (cp < 0x20 && cp != '\t') || cp == 0x7F)
       return false;
-    i += len;
   }
   return true;
 }

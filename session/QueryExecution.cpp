@@ -1,8 +1,6 @@
 // Statement execution and transactions of the session.
 #include "session/QueryExecution.h"
 
-#include <cctype>
-
 #include <kx4data/KXData.h>
 #include <kx4data/RuntimeError.h>
 #include <kx4data/ado/Command.h>
@@ -106,10 +104,7 @@ bool BuildDataValueExistsSQL(const std::string& table, const std::string& field,
     if (case_sensitive) {
       comparison = "WHERE " + field + " = " + QuoteSQL(*text);
     } else {
-      std::string upper = *text;
-      for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      comparison = "WHERE UPPER(" + field + ") = " + QuoteSQL(upper);
+      comparison = "WHERE UPPER(" + field + ") = " + QuoteSQL(UCase(*text));
     }
   } else {
     std::string value_text;

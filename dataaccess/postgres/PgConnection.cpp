@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -60,7 +61,10 @@ struct EncodedParameter {
   std::string text;
 };
 
-std::string FloatText(double value, int digits) {
+// The shortest text that reads back as the same value, whatever the host
+// process's locale says about decimal separators.
+template <typename Real>
+std::string FloatText(Real value) {
   if (std::isnan(value)) {
     return "NaN";
   }
@@ -68,8 +72,17 @@ std::string FloatText(double value, int digits) {
     return value < 0 ? "-Infinity" : "Infinity";
   }
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
-  return buffer;
+  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, error == std::errc() ? end : buffer);
+}
+
+double ParseDouble(std::string_view text) {
+  double value = 0;
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+  }
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
 }
 
 EncodedParameter EncodeVariant(const Variant& value) {
@@ -87,10 +100,10 @@ EncodedParameter EncodeVariant(const Variant& value) {
     out.text = std::to_string(value.ToLong());
   } else if (const float* single = value.Get<float>()) {
     out.type = kOidFloat4;
-    out.text = FloatText(*single, 9);
+    out.text = FloatText(*single);
   } else if (const double* real = value.Get<double>()) {
     out.type = kOidFloat8;
-    out.text = FloatText(*real, 17);
+    out.text = FloatText(*real);
   } else if (const Currency* money = value.Get<Currency>()) {
     out.type = kOidNumeric;
     out.text = CurrencyText(money->Ticks());
@@ -161,10 +174,10 @@ EncodedParameter Encode(const Parameter& parameter) {
       out.text = std::to_string(value.ToLong());
       break;
     case kOidFloat4:
-      out.text = FloatText(value.ToSingle(), 9);
+      out.text = FloatText(value.ToSingle());
       break;
     case kOidFloat8:
-      out.text = FloatText(value.ToDouble(), 17);
+      out.text = FloatText(value.ToDouble());
       break;
     case kOidNumeric:
       out.text = CurrencyText(value.ToCurrency().Ticks());
@@ -628,7 +641,7 @@ void PgConnection::Fill(const PGresult* result, std::string_view statement,
           rows.AppendText(text);
           continue;
         case Reader::kDouble:
-          rows.AppendDouble(std::strtod(value, nullptr));
+          rows.AppendDouble(ParseDouble(text));
           continue;
         case Reader::kBool:
           rows.AppendInteger(text == "t" ? 1 : 0);

@@ -1,4 +1,12 @@
 // One libpq session behind an engine connection.
+//
+// A batch's statements go to the server in one pipeline: one round trip, and
+// outside a caller's transaction one implicit transaction, so a batch that
+// fails part-way changes nothing.  The statement time-out is a SET in the
+// same pipeline, sent only when it changes.  A read-mode session starts
+// read-only and runs every batch in a read-only transaction of its own.
+// Result columns take the types a SQL Server provider reports: smallint
+// columns of the "flag" domain are booleans, numeric(19,4) is money.
 #ifndef KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
 #define KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
 

@@ -18,22 +18,20 @@ using dialect::WordIs;
 
 namespace {
 
+// ASCII only, as PostgreSQL folds names in a UTF-8 database; the host's
+// locale plays no part.
+bool IsUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
 std::string Lower(std::string_view text) {
   std::string result(text);
   for (char& c : result) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (IsUpper(c)) {
+      c = static_cast<char>(c + ('a' - 'A'));
+    }
   }
   return result;
-}
-
-bool IsPlainName(std::string_view name) {
-  if (name.empty() || std::isdigit(static_cast<unsigned char>(name.front()))) {
-    return false;
-  }
-  return std::all_of(name.begin(), name.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' ||
-           static_cast<unsigned char>(c) >= 0x80;
-  });
 }
 
 // The content of a literal token, quotes and N prefix taken off; doubled
@@ -317,14 +315,17 @@ class PgTranslator::Hooks final : public dialect::Hooks {
     const std::vector<Token>& tokens = translator.Tokens();
     const Token& token = tokens[i];
     if (token.kind == TokenKind::kQuotedName && token.text.front() == '[') {
-      // [Name] is a name as written without brackets: PostgreSQL folds it to
-      // the schema's lower case.  Anything else keeps its quoted form.
-      std::string_view name = dialect::NameText(token);
-      if (IsPlainName(name)) {
-        out += name;
-        return 1;
+      // [Name] names what Name names without brackets, reserved words
+      // included ([User]): quoted in the lower case PostgreSQL folds to.
+      out += '"';
+      for (char c : Lower(dialect::NameText(token))) {
+        if (c == '"') {
+          out += '"';
+        }
+        out += c;
       }
-      return 0;
+      out += '"';
+      return 1;
     }
     if (token.kind != TokenKind::kWord) {
       return 0;
@@ -391,8 +392,7 @@ const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only) {
     } else {
       continue;
     }
-    if (std::any_of(name.begin(), name.end(),
-                    [](char c) { return std::isupper(static_cast<unsigned char>(c)); })) {
+    if (std::any_of(name.begin(), name.end(), IsUpper)) {
       batch_.spellings.try_emplace(Lower(name), std::string(name));
     }
   }

@@ -7,58 +7,10 @@
 
 #include <cstring>
 
+#include "variant/Utf8.h"
+
 namespace kx4::ado::sqlite {
 namespace {
-
-// Decodes one UTF-8 sequence at `i`; a malformed byte stands for itself.
-uint32_t Decode(std::string_view s, size_t& i) {
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  if (c < 0x80) {
-    ++i;
-    return c;
-  }
-  int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-  if (len == 0 || i + len > s.size()) {
-    ++i;
-    return c;
-  }
-  uint32_t cp = c & (0x7F >> len);
-  for (int k = 1; k < len; ++k) {
-    const unsigned char cc = static_cast<unsigned char>(s[i + k]);
-    if ((cc & 0xC0) != 0x80) {
-      ++i;
-      return c;
-    }
-    cp = cp << 6 | (cc & 0x3F);
-  }
-  i += len;
-  return cp;
-}
-
-void Encode(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | cp >> 6);
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | cp >> 12);
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | cp >> 18);
-    out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-bool IsAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80)
-      return false;
-  return true;
-}
 
 std::string_view TextArg(sqlite3_value* v) {
   const unsigned char* p = sqlite3_value_text(v);
@@ -74,11 +26,7 @@ void CaseFunction(sqlite3_context* ctx, sqlite3_value* v, bool upper) {
     return sqlite3_result_value(ctx, v);
   }
   const std::string_view in = TextArg(v);
-  std::string out;
-  if (upper)
-    Upper(in, out);
-  else
-    Lower(in, out);
+  const std::string out = upper ? UpperText(in) : LowerText(in);
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
@@ -98,7 +46,7 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (argc == 3) {
     const std::string_view e = TextArg(argv[2]);
     size_t i = 0;
-    if (e.empty() || (escape = Decode(e, i), i != e.size())) {
+    if (e.empty() || (escape = NextChar(e, i), i != e.size())) {
       sqlite3_result_error(ctx, "The invalid escape character was specified in a LIKE predicate.",
                            -1);
       return;
@@ -162,15 +110,15 @@ bool ClassMatches(const Class& c, uint32_t ch) {
   if (c.any)
     return true;
   if (c.is_literal)
-    return FoldUpper(c.literal) == FoldUpper(ch);
-  const uint32_t up = FoldUpper(ch);
+    return UpperChar(c.literal) == UpperChar(ch);
+  const uint32_t up = UpperChar(ch);
   bool hit = false;
   size_t i = 0;
   while (i < c.set.size() && !hit) {
-    const uint32_t lo = FoldUpper(Decode(c.set, i));
+    const uint32_t lo = UpperChar(NextChar(c.set, i));
     if (i + 1 < c.set.size() && c.set[i] == '-') {
       size_t j = i + 1;
-      const uint32_t hi = FoldUpper(Decode(c.set, j));
+      const uint32_t hi = UpperChar(NextChar(c.set, j));
       i = j;
       hit = up >= lo && up <= hi;
     } else {
@@ -185,10 +133,10 @@ bool ClassMatches(const Class& c, uint32_t ch) {
 void ReadClass(std::string_view pat, size_t& p, uint32_t escape, Class& c) {
   c = Class{};
   size_t start = p;
-  const uint32_t ch = Decode(pat, p);
+  const uint32_t ch = NextChar(pat, p);
   if (escape != 0 && ch == escape && p < pat.size()) {
     c.is_literal = true;
-    c.literal = Decode(pat, p);
+    c.literal = NextChar(pat, p);
     return;
   }
   if (ch == '_') {
@@ -223,126 +171,6 @@ void ReadClass(std::string_view pat, size_t& p, uint32_t escape, Class& c) {
 
 }  // namespace
 
-uint32_t FoldUpper(uint32_t c) {
-  if (c < 0x80)
-    return c >= 'a' && c <= 'z' ? c - 32 : c;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
-    return c - 32;
-  if (c == 0xFF)
-    return 0x178;
-  if (c == 0xB5)
-    return 0x39C;
-  if (c >= 0x100 && c <= 0x17F) {
-    if (c == 0x131)
-      return 'I';
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-      return (c & 1) == 0 ? c - 1 : c;
-    if (c == 0x17F)
-      return 'S';
-    if (c == 0x130 || c == 0x138 || c == 0x149)
-      return c;
-    return (c & 1) == 1 ? c - 1 : c;
-  }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2)
-    return c - 32;
-  if (c == 0x3C2)
-    return 0x3A3;
-  if (c >= 0x3AC && c <= 0x3CE) {
-    switch (c) {
-      case 0x3AC:
-        return 0x386;
-      case 0x3AD:
-        return 0x388;
-      case 0x3AE:
-        return 0x389;
-      case 0x3AF:
-        return 0x38A;
-      case 0x3CC:
-        return 0x38C;
-      case 0x3CD:
-        return 0x38E;
-      case 0x3CE:
-        return 0x38F;
-      default:
-        break;
-    }
-  }
-  if (c >= 0x430 && c <= 0x44F)
-    return c - 32;
-  if (c >= 0x450 && c <= 0x45F)
-    return c - 80;
-  if (c >= 0x460 && c <= 0x4FF && c != 0x482 && !(c >= 0x483 && c <= 0x489))
-    return (c & 1) == 1 ? c - 1 : c;
-  return c;
-}
-
-uint32_t FoldLower(uint32_t c) {
-  if (c < 0x80)
-    return c >= 'A' && c <= 'Z' ? c + 32 : c;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-    return c + 32;
-  if (c == 0x178)
-    return 0xFF;
-  if (c >= 0x100 && c <= 0x17F) {
-    if (c == 0x130)
-      return 'i';
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-      return (c & 1) == 1 ? c + 1 : c;
-    if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F)
-      return c;
-    return (c & 1) == 0 ? c + 1 : c;
-  }
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2)
-    return c + 32;
-  switch (c) {
-    case 0x386:
-      return 0x3AC;
-    case 0x388:
-      return 0x3AD;
-    case 0x389:
-      return 0x3AE;
-    case 0x38A:
-      return 0x3AF;
-    case 0x38C:
-      return 0x3CC;
-    case 0x38E:
-      return 0x3CD;
-    case 0x38F:
-      return 0x3CE;
-    default:
-      break;
-  }
-  if (c >= 0x410 && c <= 0x42F)
-    return c + 32;
-  if (c >= 0x400 && c <= 0x40F)
-    return c + 80;
-  if (c >= 0x460 && c <= 0x4FF && c != 0x482 && !(c >= 0x483 && c <= 0x489))
-    return (c & 1) == 0 ? c + 1 : c;
-  return c;
-}
-
-void Upper(std::string_view in, std::string& out) {
-  out.reserve(out.size() + in.size());
-  if (IsAscii(in)) {
-    for (char c : in)
-      out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-    return;
-  }
-  for (size_t i = 0; i < in.size();)
-    Encode(FoldUpper(Decode(in, i)), out);
-}
-
-void Lower(std::string_view in, std::string& out) {
-  out.reserve(out.size() + in.size());
-  if (IsAscii(in)) {
-    for (char c : in)
-      out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-    return;
-  }
-  for (size_t i = 0; i < in.size();)
-    Encode(FoldLower(Decode(in, i)), out);
-}
-
 bool Like(std::string_view pat, std::string_view text, uint32_t escape) {
   // Iterative matching with one backtrack point per "%": the classic
   // wildcard algorithm, linear in practice.
@@ -361,7 +189,7 @@ bool Like(std::string_view pat, std::string_view text, uint32_t escape) {
       size_t np = p;
       ReadClass(pat, np, escape, c);
       size_t nt = t;
-      const uint32_t ch = Decode(text, nt);
+      const uint32_t ch = NextChar(text, nt);
       if (ClassMatches(c, ch)) {
         p = np;
         t = nt;
@@ -372,7 +200,7 @@ bool Like(std::string_view pat, std::string_view text, uint32_t escape) {
       return false;
     // Let the last "%" swallow one more character.
     p = star_p;
-    Decode(text, star_t);
+    NextChar(text, star_t);
     t = star_t;
   }
   while (p < pat.size() && pat[p] == '%')
@@ -396,8 +224,8 @@ int CompareNoCase(std::string_view a, std::string_view b) {
       ++i;
       ++j;
     } else {
-      cx = FoldUpper(Decode(a, i));
-      cy = FoldUpper(Decode(b, j));
+      cx = UpperChar(NextChar(a, i));
+      cy = UpperChar(NextChar(b, j));
     }
     if (cx != cy)
       return cx < cy ? -1 : 1;

@@ -15,13 +15,6 @@ namespace kx4::ado::sqlite {
 // Returns an SQLite result code.
 int RegisterFunctions(sqlite3* db);
 
-// Simple case mapping of one code point (Latin, Greek, Cyrillic); fixed
-// tables, so that indexes built in one process sort the same in every other.
-uint32_t FoldUpper(uint32_t cp);
-uint32_t FoldLower(uint32_t cp);
-void Upper(std::string_view in, std::string& out);
-void Lower(std::string_view in, std::string& out);
-
 // SQL Server LIKE: % _ [abc] [a-c] [^x], case-insensitive.
 bool Like(std::string_view pattern, std::string_view text, uint32_t escape = 0);
 

@@ -40,14 +40,19 @@ class KXData {
   bool ReadOnly() const { return read_only_; }
   int16_t DBVersion() const { return db_version_; }
   bool CheckSecurity(int32_t pintPolicy) const;
+  // Rebuilds the policy list from the settings switches and a PIN code.
   KXErrorPtr GetAuthorization(const std::string& pstrPinCode = "");
   KXErrorPtr GetAuthorization(const std::string& pstrPinCode, std::shared_ptr<User>& pinsUser);
+  // Read-only sessions holding kxsAdmin or kxsReporterAll; one statement that
+  // only reads (SELECT or WITH ... SELECT), refused before it runs otherwise.
   KXErrorPtr ExecuteReportSQL(std::shared_ptr<ado::Recordset>& pinsReturnRecordset,
                               const std::string& pstrSQL,
                               const Variant& pvntParameters = Variant());
   KXErrorPtr BeginTrans();
   KXErrorPtr CommitTrans();
   KXErrorPtr RollbackTrans();
+  // Table and field must be plain names (letters, digits, underscores, one
+  // optional owner); anything else is refused without running a statement.
   KXErrorPtr DataValueExists(bool& pblnValueExists, const std::string& pstrTable,
                              const std::string& pstrField, const Variant& pvntToCompare,
                              bool pblnCaseSensitive = false);
@@ -56,6 +61,8 @@ class KXData {
   KXErrorPtr EstablishConnection(const Variant& pblnSuppressLogin = Variant(false));
   void CloseConnection();
   void SaveConnectionSettings();
+  // Through the user interface's login dialog; where none can be shown,
+  // an erActionCancelled error and the connection stays as it was.
   KXErrorPtr ChangeConnection();
   bool AllUsersOnly() const { return all_users_only_; }
   void SetAllUsersOnly(bool value);
@@ -75,6 +82,8 @@ class KXData {
   }
   KXErrorPtr ExecuteSQL(std::shared_ptr<ado::Recordset>& pinsRecordset, const std::string& pstrSQL,
                         const Variant& pvntParameters = Variant());
+  // Opens a connection with `pinsConnVars`; on success closes the current
+  // one and adopts it.  Neither stores nor keeps the settings.
   KXErrorPtr SetConnection(std::shared_ptr<clsConnectionVariables> pinsConnVars);
 
  private:

@@ -71,8 +71,8 @@ TEST(PgDialect, FunctionsAndTop) {
             "SELECT a FROM t WHERE b IN (SELECT b FROM u ORDER BY c LIMIT 1) ORDER BY a");
   EXPECT_EQ(One("SELECT CAST(x AS money), CAST(y AS nvarchar(20)) FROM t"),
             "SELECT CAST(x AS numeric(19,4)), CAST(y AS varchar(20)) FROM t");
-  EXPECT_EQ(One("SELECT [Name], [Order Id] FROM [tblUsers]"),
-            "SELECT Name, \"Order Id\" FROM tblUsers");
+  EXPECT_EQ(One("SELECT [Name], [Order Id], [User] FROM [tblUsers]"),
+            "SELECT \"name\", \"order id\", \"user\" FROM \"tblusers\"");
 }
 
 TEST(PgDialect, SmallDateTimeRoundsToTheMinute) {

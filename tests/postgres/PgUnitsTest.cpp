@@ -2,10 +2,17 @@
 // mapping, value conversion and error numbers.
 #include <kx4data/DateTime.h>
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "dataaccess/Engine.h"
 #include "dataaccess/postgres/ConnectParams.h"
+#include "dataaccess/postgres/PgConnection.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "dataaccess/postgres/PgValues.h"
 
@@ -75,6 +82,35 @@ TEST(PgDataSource, LoginsAndSessionSettings) {
   EXPECT_NE(params.Find("options")->find("default_transaction_read_only=on"), std::string::npos);
   EXPECT_TRUE(params.ReadOnly());
   EXPECT_EQ(params.TimeoutSeconds(), 1);  // honoured as given, not rounded up to 2
+}
+
+TEST(PgDataSource, ConnectTimeoutIsHonouredAsGiven) {
+  // A listener that never answers: the connect waits for the server's first
+  // word until the limit, one second here (libpq alone would wait two).
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  ConnectionOptions options = ConnectionOptions::Parse("Provider=SQLOLEDB;Data Source=127.0.0.1," +
+                                                       std::to_string(ntohs(address.sin_port)) +
+                                                       ";Database=x;User ID=a;Password=b");
+  options.connect_timeout = 1;
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    PgConnection connection(ConnectParams::From(options));
+    ADD_FAILURE() << "connected to a listener that never answers";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.HResult(), kErrProviderFailure);
+    EXPECT_EQ(e.Errors().at(0).NativeError, 17);
+    EXPECT_EQ(e.Errors().at(0).SQLState, "HYT00");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  close(listener);
 }
 
 TEST(PgValues, MoneyIsExact) {

@@ -170,6 +170,9 @@ TEST_F(PostgresTest, TextKeepsTrailingBlanksAndComparesWithoutCase) {
           "INSERT INTO tblApplications (Name, Description, TrackOptionId) VALUES "
           "(N'Word  ', N'  x', 2)");
   EXPECT_EQ(Scalar(c_, "SELECT Name FROM tblApplications").ToString(), "Word  ");
+  auto bracketed = Query(c_, "SELECT [Name] AS [User] FROM [tblApplications]");
+  EXPECT_EQ(bracketed->Fields(0).Name(), "User");
+  EXPECT_EQ(bracketed->Fields("User").Value(), Variant("Word  "));
   EXPECT_EQ(Scalar(c_, "SELECT Description FROM tblApplications").ToString(), "  x");
 
   Execute(c_,
@@ -402,6 +405,13 @@ TEST_F(PostgresTest, AFailedStatementDoomsTheTransaction) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 0);
 }
 
+TEST_F(PostgresTest, AFailingBatchChangesNothing) {
+  Fails(c_,
+        "INSERT INTO tblApplications (Name) VALUES (N'first') "
+        "INSERT INTO tblApplications (Nothing) VALUES (N'second')");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 0);
+}
+
 TEST_F(PostgresTest, ParametersFollowTheBatchOrder) {
   Execute(c_, "INSERT INTO tblApplications (Name) VALUES (N'a')");
   // The second statement's marker is the batch's second parameter.
@@ -417,6 +427,17 @@ TEST_F(PostgresTest, ParametersFollowTheBatchOrder) {
   EXPECT_EQ(Scalar(c_, "SELECT COUNT(*) FROM tblApplications WHERE Description = ?", {Variant("")})
                 .ToLong(),
             0);
+}
+
+TEST_F(PostgresTest, RealsAndDatesRoundTrip) {
+  auto rs = Query(c_, "SELECT CAST(? AS float8) AS D, CAST(? AS real) AS S, ? AS T",
+                  {Variant(0.1), Variant(1.5f), Variant(DateTime::FromCivil(1899, 12, 30, 6))});
+  EXPECT_EQ(rs->Fields("D").Type(), ado::adDouble);
+  EXPECT_EQ(rs->Fields("D").Value(), Variant(0.1));
+  EXPECT_EQ(rs->Fields("S").Type(), ado::adSingle);
+  EXPECT_EQ(rs->Fields("S").Value(), Variant(1.5f));
+  EXPECT_EQ(rs->Fields("T").Type(), ado::adDBTimeStamp);
+  EXPECT_EQ(rs->Fields("T").Value(), Variant(DateTime::FromCivil(1899, 12, 30, 6)));
 }
 
 TEST_F(PostgresTest, CreatingAndDroppingDatabases) {

@@ -317,16 +317,20 @@ TEST_P(QueryExecution, ReportsRefuseAnythingButOneReadingStatement) {
 // --- Value probe ---
 
 TEST_P(QueryExecution, DataValueExistsProbesTextAndNumbers) {
-  test::Execute(Connect(), "INSERT INTO tblUsers (PinCode, Name) VALUES (N'p1', N'Smith')");
+  auto raw = Connect();
+  test::Execute(raw, "INSERT INTO tblUsers (PinCode, Name) VALUES (N'p1', N'Smith')");
+  test::Execute(raw, "INSERT INTO tblUsers (PinCode, Name) VALUES (N'p2', N'\xc3\x89mile')");
   KXData session;
   bool exists = false;
   ASSERT_EQ(session.DataValueExists(exists, "tblUsers", "Name", Variant("smith")), nullptr);
   EXPECT_TRUE(exists);
+  ASSERT_EQ(session.DataValueExists(exists, "tblUsers", "Name", Variant("\xc3\xa9mile")), nullptr);
+  EXPECT_TRUE(exists);  // case folded beyond ASCII
   ASSERT_EQ(session.DataValueExists(exists, "tblUsers", "PinCode", Variant("P1"), true), nullptr);
   EXPECT_FALSE(exists);
   ASSERT_EQ(session.DataValueExists(exists, "tblUsers", "Name", Variant("")), nullptr);
   EXPECT_FALSE(exists);
-  ASSERT_EQ(session.DataValueExists(exists, "tblUsers", "UserId", Variant(int32_t{1})), nullptr);
+  ASSERT_EQ(session.DataValueExists(exists, "tblUsers", "UserId", Variant(int32_t{2})), nullptr);
   EXPECT_TRUE(exists);
   ASSERT_EQ(session.DataValueExists(exists, "tblPrintJobs", "UserId", Variant(int32_t{5})),
             nullptr);

@@ -1,0 +1,43 @@
+#include "variant/Utf8.h"
+
+#include <gtest/gtest.h>
+
+namespace kx4 {
+namespace {
+
+TEST(Utf8, DecodesOnlyWellFormedShortestSequences) {
+  auto decodes = [](std::string_view s) {
+    size_t i = 0;
+    char32_t cp;
+    return DecodeUtf8(s, i, cp) && i == s.size();
+  };
+  EXPECT_TRUE(decodes("\xc3\xa9"));
+  EXPECT_TRUE(decodes("\xf0\x9f\x98\x80"));
+  EXPECT_FALSE(decodes("\xc0\xaf"));          // overlong "/"
+  EXPECT_FALSE(decodes("\xed\xa0\x80"));      // a surrogate
+  EXPECT_FALSE(decodes("\xe6\x97"));          // truncated
+  EXPECT_FALSE(decodes("\xf4\x90\x80\x80"));  // beyond U+10FFFF
+  size_t i = 0;
+  EXPECT_EQ(NextChar("\xff"
+                     "a",
+                     i),
+            0xFFu);  // a stray byte stands for itself
+  EXPECT_EQ(i, 1u);
+}
+
+TEST(Utf8, OneCaseMappingForEveryLayer) {
+  EXPECT_EQ(UpperText("lpt1: ñandú αβγ ж"), "LPT1: ÑANDÚ ΑΒΓ Ж");
+  EXPECT_EQ(LowerText("ÀÉÎ ΣΩ ЖЁ"), "àéî σω жё");
+  EXPECT_EQ(UpperText("ς"), "Σ");
+  EXPECT_EQ(UpperText("a\xff"
+                      "b"),
+            "A\xff"
+            "B");
+  std::string round;
+  for (char32_t c : {U'é', U'Ł', U'ф', U'日'})
+    AppendUtf8(c, round);
+  EXPECT_EQ(round, "éŁф日");
+}
+
+}  // namespace
+}  // namespace kx4
