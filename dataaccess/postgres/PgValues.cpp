@@ -1,5 +1,7 @@
 #include "dataaccess/postgres/PgValues.h"
 
+#include <kx4data/DateTime.h>
+#include <kx4data/RuntimeError.h>
 #include <kx4data/ado/Types.h>
 
 #include <cstdio>
@@ -9,38 +11,8 @@ namespace kx4::ado::pg {
 
 namespace {
 
-constexpr int64_t kSecondsPerDay = 86400;
-// Day 0 of the classic Date type (30 Dec 1899) counted from 1 Jan 1970.
-constexpr int64_t kEpochOffsetDays = -25569;
 constexpr int kMinYear = 1;
 constexpr int kMaxYear = 9999;
-
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-struct Civil {
-  int64_t year;
-  unsigned month, day;
-};
-
-Civil CivilFromDays(int64_t z) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t y = static_cast<int64_t>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  return {y + (m <= 2), m, d};
-}
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -220,12 +192,6 @@ std::optional<int64_t> ParseCurrencyTicks(std::string_view text) {
   return negative ? -static_cast<int64_t>(ticks) : static_cast<int64_t>(ticks);
 }
 
-int64_t CivilToSeconds(int64_t year, int month, int day, int hour, int minute, int second) {
-  int64_t days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
-                 kEpochOffsetDays;
-  return days * kSecondsPerDay + hour * 3600 + minute * 60 + second;
-}
-
 std::optional<int64_t> ParseTimestampSeconds(std::string_view text) {
   // Years have four digits or more; "BC" follows the time.
   size_t pos = 0;
@@ -259,11 +225,14 @@ std::optional<int64_t> ParseTimestampSeconds(std::string_view text) {
     year = 1 - year;
     pos = text.size();
   }
-  if (pos != text.size() || year < kMinYear || year > kMaxYear || month < 1 || month > 12 ||
-      day < 1 || day > 31) {
+  if (pos != text.size() || year < kMinYear || year > kMaxYear) {
     return std::nullopt;
   }
-  return CivilToSeconds(year, month, day, 0, 0, 0) + clock;
+  try {
+    return DateTime::FromCivil(static_cast<int>(year), month, day).Seconds() + clock;
+  } catch (const RuntimeError&) {
+    return std::nullopt;  // no such day
+  }
 }
 
 std::optional<int64_t> ParseTimeSeconds(std::string_view text) {
@@ -285,25 +254,13 @@ std::string CurrencyText(int64_t ticks) {
 }
 
 std::string TimestampText(int64_t seconds) {
-  int64_t days = seconds / kSecondsPerDay;
-  int64_t clock = seconds % kSecondsPerDay;
-  if (clock < 0) {
-    clock += kSecondsPerDay;
-    --days;
+  const DateTime t = DateTime::FromSeconds(seconds);
+  if (t.Year() >= 1) {
+    return t.Format("yyyy-MM-dd hh:mm:ss");
   }
-  Civil civil = CivilFromDays(days + kEpochOffsetDays);
   char buffer[48];
-  if (civil.year < 1) {
-    std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u %02d:%02d:%02d BC",
-                  static_cast<long long>(1 - civil.year), civil.month, civil.day,
-                  static_cast<int>(clock / 3600), static_cast<int>(clock / 60 % 60),
-                  static_cast<int>(clock % 60));
-  } else {
-    std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u %02d:%02d:%02d",
-                  static_cast<long long>(civil.year), civil.month, civil.day,
-                  static_cast<int>(clock / 3600), static_cast<int>(clock / 60 % 60),
-                  static_cast<int>(clock % 60));
-  }
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d BC", 1 - t.Year(), t.Month(),
+                t.Day(), t.Hour(), t.Minute(), t.Second());
   return buffer;
 }
 
