@@ -199,13 +199,15 @@ std::string LibraryFolder() {
   Dl_info info{};
   if (::dladdr(&marker, &info) == 0 || !info.dli_fname)
     return ".";
-  std::string file = info.dli_fname;
-  size_t slash = file.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : file.substr(0, slash);
-  if (folder.empty())
-    folder = "/";
+  const std::string_view file = info.dli_fname;
+  const size_t slash = file.rfind('/');
+  std::string folder(slash == std::string_view::npos ? std::string_view(".")
+                     : slash == 0                    ? std::string_view("/")
+                                                     : file.substr(0, slash));
   char resolved[PATH_MAX];
-  return ::realpath(folder.c_str(), resolved) ? std::string(resolved) : folder;
+  if (::realpath(folder.c_str(), resolved))
+    folder.assign(resolved);
+  return folder;
 }
 
 bool FileExists(const std::string& path) {
