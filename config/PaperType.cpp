@@ -8,6 +8,7 @@
 #include <kx4data/ado/Recordset.h>
 
 #include "records/RecordCommon.h"
+#include "records/TransactionGuard.h"
 #include "session/Common.h"
 #include "session/Security.h"
 
@@ -55,41 +56,30 @@ KXErrorPtr PaperType::Load(KXData& pinsData, int32_t plngId) {
 // one transaction; the maximum includes the new row, so an empty table puts
 // it at 2.
 KXErrorPtr PaperType::Insert(KXData& pinsData) {
-  KXErrorPtr result = pinsData.BeginTrans();
-  if (result)
-    return result;
-  const int32_t old_id = id_;
-  try {
+  TransactionGuard transaction(pinsData);
+  KXErrorPtr result = transaction.Begin();
+  int32_t new_id = -1;
+  if (!result) {
     std::shared_ptr<ado::Recordset> rs;
     result = pinsData.ExecuteSQL(rs, BuildInsertSQL(pinsData));
     if (!result) {
-      const int32_t new_id = rs->Fields("NewId").Value().ToLong();
+      new_id = rs->Fields("NewId").Value().ToLong();
       rs->Close();
-      id_ = new_id;
       result = pinsData.ExecuteSQL(rs, BuildMaxPositionSQL(pinsData));
       if (!result) {
         const std::string max_position = std::to_string(rs->Fields("MaxPosition").Value().ToLong());
-        int32_t affected = 0;
-        result = pinsData.ExecuteNoRecords(BuildSetPositionSQL(pinsData, max_position), affected);
         rs->Close();
+        int32_t affected = 0;
+        result = pinsData.ExecuteNoRecords(BuildSetPositionSQL(pinsData, max_position, new_id),
+                                           affected);
       }
     }
-  } catch (...) {
-    // Nothing half-inserted may stay behind a failed read.
-    pinsData.RollbackTrans();
-    id_ = old_id;
-    throw;
   }
-  if (result) {
-    pinsData.RollbackTrans();
-    // The key of a rolled-back row would turn the next Save into an update
-    // of nothing.
-    id_ = old_id;
-    return result;
-  }
-  result = pinsData.CommitTrans();
-  if (result)
-    id_ = old_id;
+  result = transaction.Finish(result);
+  // Only a committed row gets its key: a rolled-back one would turn the next
+  // Save into an update of nothing.
+  if (!result)
+    id_ = new_id;
   return result;
 }
 
@@ -132,18 +122,14 @@ KXErrorPtr PaperType::Delete(KXData& pinsData) {
   KXErrorPtr result = CheckMethodAccess(pinsData, kxsAdmin);
   if (result)
     return result;
-  result = pinsData.BeginTrans();
-  if (result)
-    return result;
+  TransactionGuard transaction(pinsData);
+  result = transaction.Begin();
   int32_t affected = 0;
-  result = pinsData.ExecuteNoRecords(BuildDeleteLinksSQL(pinsData), affected);
+  if (!result)
+    result = pinsData.ExecuteNoRecords(BuildDeleteLinksSQL(pinsData), affected);
   if (!result)
     result = pinsData.ExecuteNoRecords(BuildDeleteSQL(pinsData), affected);
-  if (result) {
-    pinsData.RollbackTrans();
-    return result;
-  }
-  return pinsData.CommitTrans();
+  return transaction.Finish(result);
 }
 
 std::string PaperType::BuildLoadSQL(const KXData& pinsData) const {
@@ -175,10 +161,11 @@ std::string PaperType::BuildMaxPositionSQL(const KXData& pinsData) const {
          "tblPaperTypes";
 }
 
-std::string PaperType::BuildSetPositionSQL(const KXData& pinsData,
-                                           const std::string& pstrPosition) const {
+// Names the new row by its key, which the object takes only once committed.
+std::string PaperType::BuildSetPositionSQL(const KXData& pinsData, const std::string& pstrPosition,
+                                           int32_t plngId) const {
   return "UPDATE " + pinsData.OwnerPrefix() + "tblPaperTypes SET ListPosition = " + pstrPosition +
-         " " + "WHERE PaperTypeId = " + std::to_string(id_);
+         " " + "WHERE PaperTypeId = " + std::to_string(plngId);
 }
 
 std::string PaperType::BuildClearDefaultSQL(const KXData& pinsData) const {

@@ -58,22 +58,8 @@ KXErrorPtr AppTrack::Delete(KXData& pinsData) {
 }
 
 KXErrorPtr AppTrack::Insert(KXData& pinsData) {
-  TransactionGuard transaction(pinsData);
-  KXErrorPtr error = transaction.Begin();
-  int32_t new_id = -1;
-  if (!error) {
-    std::shared_ptr<ado::Recordset> rs;
-    error = pinsData.ExecuteSQL(rs, BuildInsertSQL(pinsData.OwnerPrefix()));
-    if (!error) {
-      new_id = rs->Fields("NewId").Value().ToLong();
-      rs->Close();
-    }
-  }
-  error = transaction.Finish(error);
-  // Only a committed row gets its key; a failed save leaves the object unsaved.
-  if (!error)
-    id_ = new_id;
-  return error;
+  return InsertReturningNewId(pinsData, BuildInsertSQL(pinsData.OwnerPrefix()), Variant::Null(),
+                              id_);
 }
 
 std::string AppTrack::BuildLoadSQL(const std::string& prefix) const {

@@ -97,21 +97,8 @@ KXErrorPtr Printer::BatchUpdate(KXData& pinsData, const std::string& pstrIds) {
 }
 
 KXErrorPtr Printer::Insert(KXData& pinsData) {
-  TransactionGuard transaction(pinsData);
-  KXErrorPtr error = transaction.Begin();
-  int32_t new_id = -1;
-  if (!error) {
-    std::shared_ptr<ado::Recordset> rs;
-    error = pinsData.ExecuteSQL(rs, BuildInsertSQL(pinsData.OwnerPrefix()));
-    if (!error) {
-      new_id = rs->Fields("NewId").Value().ToLong();
-      rs->Close();
-    }
-  }
-  error = transaction.Finish(error);
-  if (!error)
-    id_ = new_id;
-  return error;
+  return InsertReturningNewId(pinsData, BuildInsertSQL(pinsData.OwnerPrefix()), Variant::Null(),
+                              id_);
 }
 
 std::string Printer::BuildLoadSQL(const std::string& prefix) const {

@@ -2,8 +2,12 @@
 #ifndef KX4DATA_RECORDS_TRANSACTIONGUARD_H_
 #define KX4DATA_RECORDS_TRANSACTIONGUARD_H_
 
+#include <cstdint>
+#include <string>
+
 #include <kx4data/KXData.h>
 #include <kx4data/KXError.h>
+#include <kx4data/Variant.h>
 
 namespace kx4 {
 
@@ -47,6 +51,13 @@ class TransactionGuard {
   KXData& data_;
   bool open_ = false;
 };
+
+// Runs an insert batch that reads its key back as "NewId" inside a session
+// transaction.  `new_id` takes the key only once the row is committed, so a
+// failed save never leaves an object holding the key of a row that is not
+// there.
+KXErrorPtr InsertReturningNewId(KXData& pinsData, const std::string& batch,
+                                const Variant& parameters, int32_t& new_id);
 
 }  // namespace kx4
 

@@ -10,6 +10,7 @@
 #include <kx4data/ado/Recordset.h>
 
 #include "records/RecordCommon.h"
+#include "records/TransactionGuard.h"
 #include "session/Common.h"
 #include "session/Security.h"
 #include "session/Text.h"
@@ -144,32 +145,7 @@ KXErrorPtr User::Insert(KXData& pinsData, const std::string& pstrPin) {
   const VariantArray params{Variant(pstrPin),          Variant(name_),  Flag16(use_quota_),
                             Variant(quota_remaining_), Flag16(active_), Flag16(admin_security_),
                             Variant(report_security_)};
-  KXErrorPtr result = pinsData.BeginTrans();
-  if (!result) {
-    try {
-      std::shared_ptr<ado::Recordset> rs;
-      result = pinsData.ExecuteSQL(rs, BuildInsertSQL(pinsData), Variant(params));
-      if (!result) {
-        const int32_t new_id = rs->Fields("NewId").Value().ToLong();
-        rs->Close();
-        id_ = new_id;
-      }
-    } catch (...) {
-      // A failed read of the new key must not leave the insert pending.
-      pinsData.RollbackTrans();
-      throw;
-    }
-  }
-  if (!result) {
-    result = pinsData.CommitTrans();
-    // The key of a row that was never committed must not make the next Save
-    // an update of nothing.
-    if (result)
-      id_ = -1;
-    return result;
-  }
-  pinsData.RollbackTrans();
-  return result;
+  return InsertReturningNewId(pinsData, BuildInsertSQL(pinsData), Variant(params), id_);
 }
 
 KXErrorPtr User::Save(KXData& pinsData) {

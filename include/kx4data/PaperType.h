@@ -51,7 +51,8 @@ class PaperType {
   std::string BuildUpdateSQL(const KXData& pinsData) const;
   std::string BuildInsertSQL(const KXData& pinsData) const;
   std::string BuildMaxPositionSQL(const KXData& pinsData) const;
-  std::string BuildSetPositionSQL(const KXData& pinsData, const std::string& pstrPosition) const;
+  std::string BuildSetPositionSQL(const KXData& pinsData, const std::string& pstrPosition,
+                                  int32_t plngId) const;
   std::string BuildClearDefaultSQL(const KXData& pinsData) const;
   std::string BuildMoveNeighbourSQL(const KXData& pinsData, int32_t plngTarget) const;
   std::string BuildMoveSelfSQL(const KXData& pinsData, int32_t plngTarget) const;

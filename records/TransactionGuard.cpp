@@ -1,0 +1,28 @@
+#include "records/TransactionGuard.h"
+
+#include <memory>
+
+#include <kx4data/ado/Recordset.h>
+
+namespace kx4 {
+
+KXErrorPtr InsertReturningNewId(KXData& pinsData, const std::string& batch,
+                                const Variant& parameters, int32_t& new_id) {
+  TransactionGuard transaction(pinsData);
+  KXErrorPtr error = transaction.Begin();
+  int32_t key = -1;
+  if (!error) {
+    std::shared_ptr<ado::Recordset> rs;
+    error = pinsData.ExecuteSQL(rs, batch, parameters);
+    if (!error) {
+      key = rs->Fields("NewId").Value().ToLong();
+      rs->Close();
+    }
+  }
+  error = transaction.Finish(error);
+  if (!error)
+    new_id = key;
+  return error;
+}
+
+}  // namespace kx4
