@@ -15,11 +15,6 @@ namespace {
 constexpr const char* kNotFoundMessage =
     "Kestrix could not find your settings information. Please contact your technical support.";
 
-// Flags go into statements as the 16-bit boolean's decimal text.
-std::string FlagSQL(bool value) {
-  return value ? "-1" : "0";
-}
-
 std::string BuildLoadSettingsSQL(const std::string& prefix) {
   return std::string(
              "SELECT UserValidation, UseValidatedField, ValidatedFieldName, "
