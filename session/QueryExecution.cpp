@@ -1,6 +1,9 @@
 // Statement execution and transactions of the session.
 #include "session/QueryExecution.h"
 
+#include <charconv>
+#include <cmath>
+
 #include <kx4data/KXData.h>
 #include <kx4data/RuntimeError.h>
 #include <kx4data/ado/Command.h>
@@ -82,10 +85,22 @@ bool ProbeValueText(const Variant& value, std::string& text) {
     case vbDate:
       text = DateToSQL(value.ToDate()).ToString();
       return true;
+    case vbSingle:
+    case vbDouble: {
+      // The host's locale may write a decimal comma, and NaN or infinity have
+      // no literal at all.
+      const double number = value.ToDouble();
+      if (!std::isfinite(number))
+        return false;
+      char buffer[32];
+      const auto written =
+          std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general,
+                        value.VarType() == vbSingle ? 7 : 15);
+      text.assign(buffer, written.ptr);
+      return true;
+    }
     case vbInteger:
     case vbLong:
-    case vbSingle:
-    case vbDouble:
     case vbCurrency:
     case vbByte:
     case vbDecimal:

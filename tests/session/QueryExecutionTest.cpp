@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <limits>
+
 #include <kx4data/ado/Command.h>
 #include <kx4data/ado/Connection.h>
 #include <kx4data/ado/Recordset.h>
@@ -10,6 +14,8 @@
 #include "session/BuildDataError.h"
 #include "session/QueryExecution.h"
 #include "session/SessionSupport.h"
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
 
 namespace kx4 {
 namespace {
@@ -340,6 +346,58 @@ TEST_P(QueryExecution, DataValueExistsProbesTextAndNumbers) {
   exists = false;
   EXPECT_TRUE(session.DataValueExists(exists, "tblNoSuchTable", "Name", Variant("x")));
   EXPECT_TRUE(exists);
+}
+
+// A host that writes numbers with a decimal comma: an installed de_DE, else
+// one compiled into `folder`.  Only the number format is switched.
+bool UseCommaNumbers(const test::TempDir& folder) {
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+    return true;
+  test::ChildResult built = test::RunChild(
+      {"/usr/bin/localedef", "-c", "-i", "de_DE", "-f", "UTF-8", folder / "de_DE.UTF-8"});
+  if (built.status != 0)
+    return false;
+  ::setenv("LOCPATH", folder.Path().c_str(), 1);
+  return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+}
+
+TEST_P(QueryExecution, DataValueExistsWritesFractionsWithAPointInAnyLocale) {
+  test::Execute(Connect(), "INSERT INTO tblUsers (PinCode, Name) VALUES (N'p1', N'Smith')");
+  KXData session;
+  bool exists = true;
+  // Whole numbers and exponent forms are literals both engines read.
+  ASSERT_EQ(session.DataValueExists(exists, "tblUsers", "UserId", Variant(1.0)), nullptr);
+  EXPECT_TRUE(exists);
+  ASSERT_EQ(session.DataValueExists(exists, "tblUsers", "UserId", Variant(1.0e20)), nullptr);
+  EXPECT_FALSE(exists);
+
+  test::TempDir folder;
+  if (!UseCommaNumbers(folder))
+    GTEST_SKIP() << "no German locale and none could be built";
+  const bool comma = std::to_string(2.5).find(',') != std::string::npos;
+  exists = true;
+  KXErrorPtr error = session.DataValueExists(exists, "tblUsers", "UserId", Variant(2.5));
+  KXErrorPtr single_error = session.DataValueExists(exists, "tblUsers", "UserId", Variant(0.5f));
+  std::setlocale(LC_NUMERIC, "C");
+  ::unsetenv("LOCPATH");
+  ASSERT_TRUE(comma) << "the locale did not take effect";
+  EXPECT_EQ(error, nullptr) << error->Message();
+  EXPECT_EQ(single_error, nullptr) << single_error->Message();
+  EXPECT_FALSE(exists);
+  EXPECT_EQ(test::ErrorLog(), "");
+}
+
+TEST_P(QueryExecution, DataValueExistsRefusesNumbersWithoutALiteral) {
+  KXData session;
+  for (double number :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+    bool exists = false;
+    KXErrorPtr error = session.DataValueExists(exists, "tblUsers", "UserId", Variant(number));
+    ASSERT_TRUE(error) << number;
+    EXPECT_TRUE(exists);
+    EXPECT_EQ(error->Message(), "The value to compare must be a text, a number, a date or a flag.");
+  }
+  EXPECT_EQ(test::ErrorLog(), "");  // refused before any statement ran
 }
 
 TEST_P(QueryExecution, DataValueExistsRefusesNamesThatAreNotPlain) {
