@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "session/Common.h"
-#include "support/ChildProcess.h"
+#include "support/GermanLocale.h"
 #include "support/TempDir.h"
 
 namespace kx4 {
@@ -35,22 +35,9 @@ TEST(DateToSQL, WritesTheSmalldatetimeCast) {
             "CAST('Jan 01, 2000 00:00:00' AS smalldatetime)");
 }
 
-// Makes de_DE.UTF-8 available without installing anything: an installed one,
-// else one compiled from the system's locale sources into `folder`.
-bool UseGermanLocale(const test::TempDir& folder) {
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8"))
-    return true;
-  test::ChildResult built = test::RunChild(
-      {"/usr/bin/localedef", "-c", "-i", "de_DE", "-f", "UTF-8", folder / "de_DE.UTF-8"});
-  if (built.status != 0)
-    return false;
-  ::setenv("LOCPATH", folder.Path().c_str(), 1);
-  return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-}
-
 TEST(DateToSQL, MonthStaysEnglishUnderAGermanLocale) {
   test::TempDir folder;
-  if (!UseGermanLocale(folder))
+  if (!test::UseGermanLocale(folder))
     GTEST_SKIP() << "no German locale and none could be built";
   std::tm december{};
   december.tm_year = 126;

@@ -14,7 +14,7 @@
 #include "session/BuildDataError.h"
 #include "session/QueryExecution.h"
 #include "session/SessionSupport.h"
-#include "support/ChildProcess.h"
+#include "support/GermanLocale.h"
 #include "support/TempDir.h"
 
 namespace kx4 {
@@ -348,19 +348,6 @@ TEST_P(QueryExecution, DataValueExistsProbesTextAndNumbers) {
   EXPECT_TRUE(exists);
 }
 
-// A host that writes numbers with a decimal comma: an installed de_DE, else
-// one compiled into `folder`.  Only the number format is switched.
-bool UseCommaNumbers(const test::TempDir& folder) {
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-    return true;
-  test::ChildResult built = test::RunChild(
-      {"/usr/bin/localedef", "-c", "-i", "de_DE", "-f", "UTF-8", folder / "de_DE.UTF-8"});
-  if (built.status != 0)
-    return false;
-  ::setenv("LOCPATH", folder.Path().c_str(), 1);
-  return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-}
-
 TEST_P(QueryExecution, DataValueExistsWritesFractionsWithAPointInAnyLocale) {
   test::Execute(Connect(), "INSERT INTO tblUsers (PinCode, Name) VALUES (N'p1', N'Smith')");
   KXData session;
@@ -372,7 +359,7 @@ TEST_P(QueryExecution, DataValueExistsWritesFractionsWithAPointInAnyLocale) {
   EXPECT_FALSE(exists);
 
   test::TempDir folder;
-  if (!UseCommaNumbers(folder))
+  if (!test::UseGermanLocale(folder, LC_NUMERIC))
     GTEST_SKIP() << "no German locale and none could be built";
   const bool comma = std::to_string(2.5).find(',') != std::string::npos;
   exists = true;
