@@ -11,15 +11,8 @@
 namespace kx4::test {
 namespace {
 
-class PaperTypeTest : public EstablishedSessionTest {
+class PaperTypeTest : public AdministeredSessionTest {
  protected:
-  void SetUp() override {
-    EstablishedSessionTest::SetUp();
-    if (IsSkipped() || HasFatalFailure())
-      return;
-    GrantAll();
-  }
-
   PaperType Saved(const std::string& description, bool default_type = false) {
     PaperType paper;
     paper.SetDescription(description);

@@ -10,14 +10,8 @@
 namespace kx4::test {
 namespace {
 
-class AppSecurityTest : public EstablishedSessionTest {
+class AppSecurityTest : public AdministeredSessionTest {
  protected:
-  void SetUp() override {
-    EstablishedSessionTest::SetUp();
-    if (IsSkipped() || HasFatalFailure())
-      return;
-    GrantAll();
-  }
   bool Stored(const char* column) {
     return Value(std::string("SELECT ") + column + " FROM tblSettings").ToBoolean();
   }

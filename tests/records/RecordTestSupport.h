@@ -14,15 +14,8 @@
 
 namespace kx4::test {
 
-class RecordTest : public EstablishedSessionTest {
+class RecordTest : public AdministeredSessionTest {
  protected:
-  void SetUp() override {
-    EstablishedSessionTest::SetUp();
-    if (IsSkipped() || HasFatalFailure())
-      return;
-    GrantAll();
-  }
-
   // Another session on the test's database: `establish` opens its connection
   // (else it connects per statement), `authorize` grants what the switches
   // allow (all of it here).

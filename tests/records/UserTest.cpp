@@ -20,15 +20,8 @@ constexpr const char* kSaveLastAdmin =
 constexpr const char* kDeleteLastAdmin =
     "You cannot delete this user as it is the last administrator in the database.";
 
-class UserTest : public EstablishedSessionTest {
+class UserTest : public AdministeredSessionTest {
  protected:
-  void SetUp() override {
-    EstablishedSessionTest::SetUp();
-    if (IsSkipped() || HasFatalFailure())
-      return;
-    GrantAll();
-  }
-
   // A stored user; the test fails at once when it cannot be saved.
   User Saved(const std::string& name, const std::string& pin, bool admin = false,
              bool active = true) {

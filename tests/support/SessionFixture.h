@@ -74,6 +74,18 @@ class EstablishedSessionTest : public SessionTest {
   std::shared_ptr<ado::Connection> raw_;
 };
 
+// An established session of an unsecured installation, authorised with every
+// policy but kxsReporterOwn: what tests of administration operations start from.
+class AdministeredSessionTest : public EstablishedSessionTest {
+ protected:
+  void SetUp() override {
+    EstablishedSessionTest::SetUp();
+    if (IsSkipped() || HasFatalFailure())
+      return;
+    GrantAll();
+  }
+};
+
 }  // namespace kx4::test
 
 #endif  // KX4DATA_TESTS_SUPPORT_SESSIONFIXTURE_H_
