@@ -1,25 +1,11 @@
 #include "dataaccess/Engine.h"
 
-#include <cctype>
 #include <cstdlib>
+
+#include "variant/Utf8.h"
 
 namespace kx4::ado {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-    s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-    s.remove_suffix(1);
-  return s;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& ch : out)
-    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return out;
-}
 
 std::string Describe(const std::vector<ProviderError>& errors) {
   return errors.empty() ? std::string("Unspecified error") : errors.front().Description;
@@ -39,7 +25,7 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
     const size_t eq = pair.find('=');
     if (eq == std::string_view::npos)
       continue;
-    const std::string key = Lower(Trim(pair.substr(0, eq)));
+    const std::string key = AsciiLower(TrimWhitespace(pair.substr(0, eq)));
     const std::string value(pair.substr(eq + 1));
     if (key == "provider") {
       o.provider = value;
@@ -54,17 +40,17 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
     } else if (key == "network library" || key == "network") {
       o.network_library = value;
     } else if (key == "trusted_connection" || key == "integrated security") {
-      const std::string v = Lower(Trim(value));
+      const std::string v = AsciiLower(TrimWhitespace(value));
       o.trusted = v == "yes" || v == "true" || v == "sspi";
     } else if (key == "connect timeout" || key == "connection timeout") {
-      o.connect_timeout = std::atoi(std::string(Trim(value)).c_str());
+      o.connect_timeout = std::atoi(std::string(TrimWhitespace(value)).c_str());
     }
   }
   return o;
 }
 
 bool ConnectionOptions::IsEmbedded() const {
-  const std::string v = Lower(Trim(data_source));
+  const std::string v = AsciiLower(TrimWhitespace(data_source));
   return v == "(localdb)" || v.rfind("(localdb)\\", 0) == 0;
 }
 

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "variant/Utf8.h"
+
 namespace kx4::ado {
 namespace {
 
@@ -24,21 +26,6 @@ bool IsTextType(int32_t t) {
     default:
       return false;
   }
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z')
-      x += 32;
-    if (y >= 'A' && y <= 'Z')
-      y += 32;
-    if (x != y)
-      return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -395,7 +382,7 @@ int32_t ResultTable::ColumnType(int32_t column) const {
 
 int32_t ResultTable::FindColumn(std::string_view name) const {
   for (size_t i = 0; i < columns_.size(); ++i)
-    if (EqualsNoCase(columns_[i].name, name))
+    if (EqualsAsciiNoCase(columns_[i].name, name))
       return static_cast<int32_t>(i);
   return -1;
 }

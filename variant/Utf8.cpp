@@ -197,4 +197,41 @@ std::string LowerText(std::string_view text) {
   return MapText(text, LowerChar);
 }
 
+namespace {
+
+bool IsWhitespace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+char AsciiLowerChar(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+}  // namespace
+
+std::string_view TrimWhitespace(std::string_view text) {
+  while (!text.empty() && IsWhitespace(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && IsWhitespace(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLowerChar(a[i]) != AsciiLowerChar(b[i]))
+      return false;
+  }
+  return true;
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    c = AsciiLowerChar(c);
+  return out;
+}
+
 }  // namespace kx4

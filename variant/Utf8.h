@@ -26,6 +26,12 @@ char32_t LowerChar(char32_t c);
 std::string UpperText(std::string_view text);
 std::string LowerText(std::string_view text);
 
+// Locale-free ASCII helpers for keywords, names and numbers in text the
+// library parses (connection strings, statements, boolean words).
+std::string_view TrimWhitespace(std::string_view text);  // " \t\n\v\f\r"
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
+std::string AsciiLower(std::string_view text);
+
 }  // namespace kx4
 
 #endif  // KX4DATA_VARIANT_UTF8_H_

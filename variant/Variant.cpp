@@ -2,6 +2,8 @@
 
 #include <kx4data/RuntimeError.h>
 
+#include "variant/Utf8.h"
+
 #include <cctype>
 #include <cfloat>
 #include <cmath>
@@ -24,29 +26,9 @@ namespace {
   throw RuntimeError(kErrInvalidUseOfNull, "Invalid use of Null");
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-    s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-    s.remove_suffix(1);
-  return s;
-}
-
 // The whole text, blanks aside, must be one decimal number.
 std::optional<double> ParseNumber(std::string_view text) {
-  std::string_view t = Trim(text);
+  std::string_view t = TrimWhitespace(text);
   if (t.empty())
     return std::nullopt;
   // strtod would also take hex, "inf" and "nan": refuse what is not decimal.
@@ -238,10 +220,10 @@ bool Variant::ToBoolean() const {
   if (auto b = Get<bool>())
     return *b;
   if (auto s = Get<std::string>()) {
-    std::string_view t = Trim(*s);
-    if (EqualsNoCase(t, "True"))
+    std::string_view t = TrimWhitespace(*s);
+    if (EqualsAsciiNoCase(t, "True"))
       return true;
-    if (EqualsNoCase(t, "False"))
+    if (EqualsAsciiNoCase(t, "False"))
       return false;
     auto n = ParseNumber(t);
     if (!n)

@@ -7,30 +7,11 @@
 #include <cctype>
 
 #include "dataaccess/postgres/PgErrors.h"
+#include "variant/Utf8.h"
 
 namespace kx4::ado::pg {
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-char FoldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return FoldAscii(x) == FoldAscii(y);
-         });
-}
 
 bool AllDigits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
@@ -44,7 +25,7 @@ bool AllDigits(std::string_view text) {
 }
 
 std::string CheckedPort(std::string_view data_source, std::string_view port) {
-  port = Trim(port);
+  port = TrimWhitespace(port);
   if (!AllDigits(port) || port.size() > 5 || std::stoi(std::string(port)) < 1 ||
       std::stoi(std::string(port)) > 65535) {
     BadDataSource(data_source, "the port must be a number from 1 to 65535");
@@ -55,20 +36,20 @@ std::string CheckedPort(std::string_view data_source, std::string_view port) {
 }  // namespace
 
 ServerAddress ParseDataSource(std::string_view data_source) {
-  std::string_view text = Trim(data_source);
-  if (text.size() >= 4 && EqualsNoCase(text.substr(0, 4), "tcp:")) {
-    text = Trim(text.substr(4));
+  std::string_view text = TrimWhitespace(data_source);
+  if (text.size() >= 4 && EqualsAsciiNoCase(text.substr(0, 4), "tcp:")) {
+    text = TrimWhitespace(text.substr(4));
   }
   ServerAddress address;
-  if (text.empty() || text == "." || EqualsNoCase(text, "(local)")) {
+  if (text.empty() || text == "." || EqualsAsciiNoCase(text, "(local)")) {
     return address;
   }
   if (text.front() == '/') {
     // A socket folder; a path may hold commas, so only a numeric tail is a port.
     size_t comma = text.rfind(',');
-    if (comma != std::string_view::npos && AllDigits(Trim(text.substr(comma + 1)))) {
+    if (comma != std::string_view::npos && AllDigits(TrimWhitespace(text.substr(comma + 1)))) {
       address.port = CheckedPort(data_source, text.substr(comma + 1));
-      text = Trim(text.substr(0, comma));
+      text = TrimWhitespace(text.substr(0, comma));
     }
     address.host = std::string(text);
     return address;
@@ -82,7 +63,7 @@ ServerAddress ParseDataSource(std::string_view data_source) {
       BadDataSource(data_source, "an IPv6 address in brackets lacks the closing bracket");
     }
     address.host = std::string(text.substr(1, close - 1));
-    std::string_view rest = Trim(text.substr(close + 1));
+    std::string_view rest = TrimWhitespace(text.substr(close + 1));
     if (!rest.empty()) {
       if (rest.front() != ',' && rest.front() != ':') {
         BadDataSource(data_source, "unexpected text after the address");
@@ -94,13 +75,13 @@ ServerAddress ParseDataSource(std::string_view data_source) {
   size_t comma = text.rfind(',');
   if (comma != std::string_view::npos) {
     address.port = CheckedPort(data_source, text.substr(comma + 1));
-    text = Trim(text.substr(0, comma));
+    text = TrimWhitespace(text.substr(0, comma));
   } else if (std::count(text.begin(), text.end(), ':') == 1) {
     size_t colon = text.find(':');
     address.port = CheckedPort(data_source, text.substr(colon + 1));
-    text = Trim(text.substr(0, colon));
+    text = TrimWhitespace(text.substr(0, colon));
   }
-  if (text == "." || EqualsNoCase(text, "(local)")) {
+  if (text == "." || EqualsAsciiNoCase(text, "(local)")) {
     text = {};
   }
   address.host = std::string(text);
@@ -131,7 +112,7 @@ ConnectParams ConnectParams::From(const ConnectionOptions& options, std::string_
   if (!address.port.empty()) {
     params.Add("port", address.port);
   }
-  std::string dbname(database.empty() ? Trim(options.database) : database);
+  std::string dbname(database.empty() ? TrimWhitespace(options.database) : database);
   if (!dbname.empty()) {
     params.Add("dbname", dbname);
   }

@@ -3,11 +3,11 @@
 #include <kx4data/DateTime.h>
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
 #include "dataaccess/postgres/PgErrors.h"
 #include "dataaccess/postgres/PgValues.h"
+#include "variant/Utf8.h"
 
 namespace kx4::ado::pg {
 
@@ -22,16 +22,6 @@ namespace {
 // locale plays no part.
 bool IsUpper(char c) {
   return c >= 'A' && c <= 'Z';
-}
-
-std::string Lower(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (IsUpper(c)) {
-      c = static_cast<char>(c + ('a' - 'A'));
-    }
-  }
-  return result;
 }
 
 // The content of a literal token, quotes and N prefix taken off; doubled
@@ -102,9 +92,9 @@ bool IsCastTarget(const std::vector<Token>& tokens, size_t i) {
 bool NamesReadOnlySetting(const Token& token) {
   std::string name;
   if (token.kind == TokenKind::kWord) {
-    name = Lower(token.text);
+    name = AsciiLower(token.text);
   } else if (token.kind == TokenKind::kQuotedName) {
-    name = Lower(dialect::NameText(token));
+    name = AsciiLower(dialect::NameText(token));
   } else {
     return false;
   }
@@ -131,7 +121,7 @@ void CheckReadOnly(std::string_view statement) {
   for (const char* control : {"BEGIN", "START", "COMMIT", "END", "ROLLBACK", "ABORT", "SAVEPOINT",
                               "RELEASE", "PREPARE", "DO", "CALL"}) {
     if (WordIs(first, control)) {
-      ReadOnlyRefusal(Lower(first.text));
+      ReadOnlyRefusal(AsciiLower(first.text));
     }
   }
   const bool setting = WordIs(first, "SET") || WordIs(first, "RESET");
@@ -246,7 +236,7 @@ std::vector<std::string> AggregatedColumns(std::string_view select) {
       }
       if (k + 1 < item.size() && item[k + 1]->kind == TokenKind::kClose &&
           (item[k]->kind == TokenKind::kWord || item[k]->kind == TokenKind::kQuotedName)) {
-        column = Lower(dialect::NameText(*item[k]));
+        column = AsciiLower(dialect::NameText(*item[k]));
       }
     }
     columns.push_back(std::move(column));
@@ -318,7 +308,7 @@ class PgTranslator::Hooks final : public dialect::Hooks {
       // [Name] names what Name names without brackets, reserved words
       // included ([User]): quoted in the lower case PostgreSQL folds to.
       out += '"';
-      for (char c : Lower(dialect::NameText(token))) {
+      for (char c : AsciiLower(dialect::NameText(token))) {
         if (c == '"') {
           out += '"';
         }
@@ -393,7 +383,7 @@ const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only) {
       continue;
     }
     if (std::any_of(name.begin(), name.end(), IsUpper)) {
-      batch_.spellings.try_emplace(Lower(name), std::string(name));
+      batch_.spellings.try_emplace(AsciiLower(name), std::string(name));
     }
   }
   return batch_;
