@@ -9,6 +9,7 @@
 #include <kx4data/Settings.h>
 #include <kx4data/UserInterface.h>
 #include <kx4data/ado/Connection.h>
+#include <kx4data/frmLogin.h>
 
 #include "session/BuildDataError.h"
 #include "session/Text.h"
@@ -134,7 +135,7 @@ KXErrorPtr KXData::ChangeConnection() {
   std::shared_ptr<UserInterface> ui = CurrentUserInterface();
   if (!ui->CanShowDialogs())
     return MakeError(kNoDialogMessage, KXError::kIconExclamation, erActionCancelled);
-  return ui->ShowLoginDialog(*this);
+  return frmLogin::GetAuthenticConnection(*this);
 }
 
 void KXData::SetAllUsersOnly(bool value) {
@@ -173,9 +174,8 @@ KXErrorPtr KXData::minsCheckConnection(bool& opened) {
   if (result) {
     // The dialog, where there is one, places its connection into the session
     // through SetConnection; headless, the failed attempt's error stands.
-    std::shared_ptr<UserInterface> ui = CurrentUserInterface();
-    if (ui->CanShowDialogs())
-      result = ui->ShowLoginDialog(*this);
+    if (CurrentUserInterface()->CanShowDialogs())
+      result = frmLogin::GetAuthenticConnection(*this);
   }
   opened = !result;
   return result;

@@ -29,7 +29,7 @@ class NoSettings : public ::testing::Test {
 
 TEST_F(NoSettings, SuppressedLoginGives11AtOnceWithoutDialog) {
   ScopedScreen screen;
-  screen->login_dialog = [](KXData&) { return KXErrorPtr(); };
+  screen->login_form = [](frmLogin&) {};
   KXData session;
   KXErrorPtr error = session.EstablishConnection(true);
   ASSERT_TRUE(error);
@@ -62,11 +62,14 @@ TEST_F(NoSettings, HeadlessLoginReturnsTheAttemptsErrorUnchanged) {
 
 TEST_F(NoSettings, ADialogReplacesTheFailedAttemptsError) {
   ScopedScreen screen;
-  auto cancelled = MakeError("User cancelled the login.", 48, erActionCancelled);
-  screen->login_dialog = [&](KXData&) { return cancelled; };
+  screen->login_form = [](frmLogin& form) { form.Click(frmLogin::cmdCancel); };
   KXData session;
-  EXPECT_EQ(session.EstablishConnection(false), cancelled);
-  EXPECT_EQ(session.EstablishConnection(), cancelled);
+  for (const Variant& suppress : {Variant(false), Variant()}) {
+    KXErrorPtr error = session.EstablishConnection(suppress);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->KXErrorNumber(), erActionCancelled);
+    EXPECT_EQ(error->Message(), "User cancelled the login.");
+  }
   EXPECT_EQ(screen->dialogs_shown, 2);
   EXPECT_EQ(screen->pointers.back(), 3);
 }
@@ -256,12 +259,11 @@ TEST_P(SessionLifecycle, SetConnectionAdoptsOnlyAWorkingConnection) {
 TEST_P(SessionLifecycle, ALoginDialogConnectsOneStatementAndTheSessionGoesBackToIdle) {
   testing::TempHive empty;  // nothing saved: the on-demand connection fails
   ScopedScreen screen;
-  auto typed = test::SettingsFor(db());
-  screen->login_dialog = [&](KXData& session) {
-    KXErrorPtr error = session.SetConnection(typed);
-    if (!error)
-      session.SetConnectionVariables(typed);
-    return error;
+  screen->login_form = [&](frmLogin& form) {
+    form.Change(frmLogin::txtServer, db().Server());
+    form.Change(frmLogin::txtDatabase, db().Database());
+    form.Click(frmLogin::chkNTAuthenticate);
+    form.Click(frmLogin::cmdOK);
   };
   KXData session;
   std::shared_ptr<ado::Recordset> rs;
@@ -269,7 +271,7 @@ TEST_P(SessionLifecycle, ALoginDialogConnectsOneStatementAndTheSessionGoesBackTo
   EXPECT_EQ(rs->Fields(0).Value().ToLong(), 4);
   EXPECT_EQ(screen->dialogs_shown, 1);
   EXPECT_FALSE(HasConnection(session));
-  EXPECT_EQ(session.ConnectionVariables(), typed);
+  EXPECT_EQ(session.DatabaseInfo(), db().Database() + " on " + db().Server());
   // The next statement connects on demand with the typed settings.
   ASSERT_EQ(session.ExecuteSQL(rs, "SELECT Version FROM tblSettings"), nullptr);
   EXPECT_EQ(screen->dialogs_shown, 1);

@@ -13,6 +13,7 @@
 
 #include <kx4data/KXData.h>
 #include <kx4data/UserInterface.h>
+#include <kx4data/frmLogin.h>
 
 #include "session/clsConnectionVariables.h"
 #include "support/RecordingUserInterface.h"
@@ -64,16 +65,17 @@ class ScreenRecorder : public RecordingUserInterface {
     pointers.push_back(pointer);
     RecordingUserInterface::SetMousePointer(pointer);
   }
-  bool CanShowDialogs() const override { return static_cast<bool>(login_dialog); }
-  KXErrorPtr ShowLoginDialog(KXData& session) override {
+  bool CanShowDialogs() const override { return static_cast<bool>(login_form); }
+  void ShowLoginForm(frmLogin& form) override {
     ++dialogs_shown;
-    return login_dialog(session);
+    login_form(form);
   }
 
   std::vector<int32_t> pointers;
   int dialogs_shown = 0;
-  // Unset: the interface cannot show dialogs, like the headless one.
-  std::function<KXErrorPtr(KXData&)> login_dialog;
+  // What the user does in the login dialog.  Unset: the interface cannot
+  // show dialogs, like the headless one.
+  std::function<void(frmLogin&)> login_form;
 };
 
 // Installs a ScreenRecorder for the scope, its pointer starting at `pointer`.
