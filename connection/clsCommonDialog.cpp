@@ -131,6 +131,22 @@ bool clsCommonDialog::Finish(int32_t api_return, int32_t extended_error) {
   return api_return != 0;
 }
 
+template <typename Request>
+Request clsCommonDialog::NewRequest(int16_t action) {
+  Begin(action);
+  Request request;
+  request.owner = parent_hwnd_;
+  request.flags = flags_;
+  return request;
+}
+
+template <typename Request>
+bool clsCommonDialog::Ask(Request& request, int32_t (UserInterface::*show)(Request&)) {
+  const std::shared_ptr<UserInterface> ui = CurrentUserInterface();
+  const int32_t result = ((*ui).*show)(request);
+  return Finish(result, request.extended_error);
+}
+
 bool clsCommonDialog::ShowOpen() {
   return ShowFileDialog(kActionOpen);
 }
@@ -140,17 +156,14 @@ bool clsCommonDialog::ShowSave() {
 }
 
 bool clsCommonDialog::ShowFileDialog(int16_t mode) {
-  Begin(mode);
+  FileDialogRequest request = NewRequest<FileDialogRequest>(mode);
   const size_t buffer =
       max_file_size_ > 0 ? 2 * static_cast<size_t>(max_file_size_) : kDefaultNameBuffer;
   RequireFits(file_name_, buffer, "FileName");
   RequireFits(file_title_, buffer, "FileTitle");
   RequireFits(init_dir_, buffer, "InitDir");
 
-  FileDialogRequest request;
   request.save = mode == kActionSave;
-  request.owner = parent_hwnd_;
-  request.flags = flags_;
   const std::vector<std::string> parts = SplitAtBars(filter_);
   if (!filter_.empty()) {
     for (size_t i = 0; i + 1 < parts.size(); i += 2)
@@ -163,15 +176,14 @@ bool clsCommonDialog::ShowFileDialog(int16_t mode) {
   request.default_extension = default_ext_;
   request.name_buffer = buffer;
 
-  int32_t result = CurrentUserInterface()->ShowFileDialog(request);
+  if (!Ask(request, &UserInterface::ShowFileDialog))
+    return false;
   // The dialog writes into a buffer of that size; a longer name is the
   // dialog's failure, never a cut name.
-  if (result != 0 && request.file_name.size() >= buffer) {
-    result = 0;
-    request.extended_error = kFnErrBufferTooSmall;
-  }
-  if (!Finish(result, request.extended_error))
+  if (request.file_name.size() >= buffer) {
+    Finish(0, kFnErrBufferTooSmall);
     return false;
+  }
 
   std::string ext;
   if (request.filter_index >= 1) {
@@ -191,24 +203,17 @@ bool clsCommonDialog::ShowFileDialog(int16_t mode) {
 }
 
 bool clsCommonDialog::ShowColor() {
-  Begin(kActionColor);
-  ColorDialogRequest request;
-  request.owner = parent_hwnd_;
-  request.flags = flags_;
+  auto request = NewRequest<ColorDialogRequest>(kActionColor);
   request.color = color_;
   request.custom_colors.fill(kColorWhite);
-  const int32_t result = CurrentUserInterface()->ShowColorDialog(request);
-  if (!Finish(result, request.extended_error))
+  if (!Ask(request, &UserInterface::ShowColorDialog))
     return false;
   color_ = request.color;
   return true;
 }
 
 bool clsCommonDialog::ShowFont(std::shared_ptr<StdFont>& pinsFont) {
-  Begin(kActionFont);
-  FontDialogRequest request;
-  request.owner = parent_hwnd_;
-  request.flags = flags_;
+  auto request = NewRequest<FontDialogRequest>(kActionFont);
   if (pinsFont) {
     request.flags |= CF_INITTOLOGFONTSTRUCT;
     request.face_name = FaceName(pinsFont->Name);
@@ -216,8 +221,7 @@ bool clsCommonDialog::ShowFont(std::shared_ptr<StdFont>& pinsFont) {
     request.height =
         static_cast<int32_t>(std::nearbyint(pinsFont->Size * (1440 / kScreenTwipsPerPixelY) / 72));
   }
-  const int32_t result = CurrentUserInterface()->ShowFontDialog(request);
-  if (!Finish(result, request.extended_error))
+  if (!Ask(request, &UserInterface::ShowFontDialog))
     return false;
   if (!pinsFont)
     pinsFont = std::make_shared<StdFont>();
@@ -228,18 +232,14 @@ bool clsCommonDialog::ShowFont(std::shared_ptr<StdFont>& pinsFont) {
 }
 
 bool clsCommonDialog::ShowPrinter() {
-  Begin(kActionPrinter);
-  PrintDialogRequest request;
-  request.owner = parent_hwnd_;
+  auto request = NewRequest<PrintDialogRequest>(kActionPrinter);
   request.hdc = hdc_;
-  request.flags = flags_;
   request.from_page = To16Bits(from_page_, "FromPage");
   request.to_page = To16Bits(to_page_, "ToPage");
   request.min_page = To16Bits(min_, "Min");
   request.max_page = To16Bits(max_, "Max");
   request.copies = To16Bits(copies_, "Copies");
-  const int32_t result = CurrentUserInterface()->ShowPrintDialog(request);
-  if (!Finish(result, request.extended_error))
+  if (!Ask(request, &UserInterface::ShowPrintDialog))
     return false;
   from_page_ = request.from_page;
   to_page_ = request.to_page;

@@ -12,6 +12,8 @@
 
 namespace kx4 {
 
+class UserInterface;
+
 // Stands in for the standard font object ShowFont reads and returns: the
 // dialog fills only the name, the whole-point size and the character set.
 struct StdFont {
@@ -117,6 +119,13 @@ class clsCommonDialog {
   bool ShowFileDialog(int16_t mode);
   void Begin(int16_t action);
   bool Finish(int32_t api_return, int32_t extended_error);
+  // A request to the user interface with the owner and the flags; Action
+  // set, the last return and extended error cleared.
+  template <typename Request>
+  Request NewRequest(int16_t action);
+  // Shows it; false, with the extended error kept, when the dialog returns 0.
+  template <typename Request>
+  bool Ask(Request& request, int32_t (UserInterface::*show)(Request&));
 
   int16_t action_ = 0;
   int32_t api_return_ = 0;

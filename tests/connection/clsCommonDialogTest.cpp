@@ -55,6 +55,15 @@ class DialogScreen : public test::RecordingUserInterface {
 
 class CommonDialog : public ::testing::Test {
  protected:
+  // The user picks `name` with filter `index` (the dialog answers `answer`).
+  void Choose(const std::string& name, int32_t index, int32_t answer = 1) {
+    screen_->on_file = [=](FileDialogRequest& request) {
+      request.file_name = name;
+      request.filter_index = index;
+      return answer;
+    };
+  }
+
   void SetUp() override { previous_ = SetUserInterface(screen_); }
   void TearDown() override { SetUserInterface(previous_); }
 
@@ -86,11 +95,7 @@ TEST_F(CommonDialog, AChosenFileComesBackWithItsTitleAndFilter) {
   dialog_.SetFileName("start.txt");
   dialog_.SetDefaultExt("txt");
   dialog_.SetFlags(0x1000);
-  screen_->on_file = [](FileDialogRequest& request) {
-    request.file_name = " /home/ann/notes.txt ";
-    request.filter_index = 1;
-    return 1;
-  };
+  Choose(" /home/ann/notes.txt ", 1);
   ASSERT_TRUE(dialog_.ShowOpen());
   EXPECT_EQ(screen_->file.filters, (std::vector<std::pair<std::string, std::string>>{
                                        {"Text files", "*.txt"}, {"All files", "*.*"}}));
@@ -110,30 +115,19 @@ TEST_F(CommonDialog, FilterExtTakesTheLastFourCharactersOfTheChosenPattern) {
   dialog_.SetFilter("Text|*.txt|All|*.*|Logs|*.log;*.older");
   for (auto [index, ext] : std::vector<std::pair<int32_t, std::string>>{
            {1, ".txt"}, {2, "*.*"}, {3, "lder"}, {0, ""}}) {
-    screen_->on_file = [index = index](FileDialogRequest& request) {
-      request.file_name = "/tmp/x";
-      request.filter_index = index;
-      return 1;
-    };
+    Choose("/tmp/x", index);
     ASSERT_TRUE(dialog_.ShowOpen());
     EXPECT_EQ(dialog_.FilterExt(), ext) << index;
   }
   // An index beyond the pairs fails the call.
-  screen_->on_file = [](FileDialogRequest& request) {
-    request.filter_index = 4;
-    return 1;
-  };
+  Choose("/tmp/x", 4);
   EXPECT_THROW(dialog_.ShowOpen(), RuntimeError);
 }
 
 TEST_F(CommonDialog, ACancelledOrFailedDialogChangesNothing) {
   dialog_.SetFileName("keep.txt");
   dialog_.SetFilterIndex(1);
-  screen_->on_file = [](FileDialogRequest& request) {
-    request.file_name = "/chosen";
-    request.extended_error = 0;
-    return 0;
-  };
+  Choose("/chosen", 2, 0);
   EXPECT_FALSE(dialog_.ShowOpen());
   EXPECT_EQ(dialog_.FileName(), "keep.txt");
   EXPECT_EQ(dialog_.APIReturn(), 0);

@@ -156,24 +156,36 @@ TEST(DesktopOptIn, OnlyWhenAskedAndOnlyWithADisplay) {
 
 // --- In windows ---
 
-class DesktopWindow : public ::testing::Test {
- protected:
-  void SetUp() override {
-    KX4_REQUIRE_DISPLAY();
+// The desktop interface installed for one test, with an empty hive.
+class Desktop {
+ public:
+  void Install() {
     const char* why = nullptr;
     auto desktop = fltk::FltkUserInterface::Create(&why);
     ASSERT_TRUE(desktop) << why;
     screen_ = std::make_shared<DriverScreen>(std::move(desktop));
     previous_ = SetUserInterface(screen_);
   }
-  void TearDown() override {
+  ~Desktop() {
     if (previous_)
       SetUserInterface(previous_);
   }
+  DriverScreen* operator->() const { return screen_.get(); }
 
+ private:
   testing::TempHive hive_;
   std::shared_ptr<DriverScreen> screen_;
   std::shared_ptr<UserInterface> previous_;
+};
+
+class DesktopWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KX4_REQUIRE_DISPLAY();
+    screen_.Install();
+  }
+
+  Desktop screen_;
 };
 
 TEST_F(DesktopWindow, FourLayoutsTitleSizeScreenshotsAndEscape) {
@@ -300,23 +312,11 @@ class DesktopLogin : public test::EngineTest {
   void SetUp() override {
     KX4_REQUIRE_DISPLAY();
     test::EngineTest::SetUp();
-    if (IsSkipped() || HasFatalFailure())
-      return;
-    const char* why = nullptr;
-    auto desktop = fltk::FltkUserInterface::Create(&why);
-    ASSERT_TRUE(desktop) << why;
-    screen_ = std::make_shared<DriverScreen>(std::move(desktop));
-    previous_ = SetUserInterface(screen_);
-  }
-  void TearDown() override {
-    if (previous_)
-      SetUserInterface(previous_);
-    test::EngineTest::TearDown();
+    if (!IsSkipped() && !HasFatalFailure())
+      screen_.Install();
   }
 
-  testing::TempHive hive_;
-  std::shared_ptr<DriverScreen> screen_;
-  std::shared_ptr<UserInterface> previous_;
+  Desktop screen_;
 };
 
 TEST_P(DesktopLogin, TypingTheSettingsAndPressingLoginConnects) {

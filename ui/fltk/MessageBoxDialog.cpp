@@ -34,35 +34,28 @@ std::string WithoutCarriageReturns(const std::string& text) {
   return out;
 }
 
+// A round sign with a letter, in the colours of the classic icons.
 void DrawIcon(Fl_Box& box, MessageIcon icon) {
+  struct Look {
+    Fl_Color fill, ink;
+    const char* sign;
+  };
+  static const Look kLooks[] = {
+      {FL_BACKGROUND_COLOR, FL_BLACK, ""},  // kNone
+      {FL_RED, FL_WHITE, "X"},              // kStop
+      {FL_BLUE, FL_WHITE, "?"},             // kQuestion
+      {FL_YELLOW, FL_BLACK, "!"},           // kExclamation
+      {FL_BLUE, FL_WHITE, "i"},             // kInformation
+  };
+  const Look& look = kLooks[static_cast<int>(icon)];
   box.box(FL_OVAL_BOX);
   box.labelfont(FL_HELVETICA_BOLD);
   box.labelsize(20);
-  switch (icon) {
-    case MessageIcon::kStop:
-      box.color(FL_RED);
-      box.labelcolor(FL_WHITE);
-      box.label("X");
-      break;
-    case MessageIcon::kQuestion:
-      box.color(FL_BLUE);
-      box.labelcolor(FL_WHITE);
-      box.label("?");
-      break;
-    case MessageIcon::kExclamation:
-      box.color(FL_YELLOW);
-      box.labelcolor(FL_BLACK);
-      box.label("!");
-      break;
-    case MessageIcon::kInformation:
-      box.color(FL_BLUE);
-      box.labelcolor(FL_WHITE);
-      box.label("i");
-      break;
-    case MessageIcon::kNone:
-      box.hide();
-      break;
-  }
+  box.color(look.fill);
+  box.labelcolor(look.ink);
+  box.label(look.sign);
+  if (icon == MessageIcon::kNone)
+    box.hide();
 }
 
 }  // namespace
