@@ -1,5 +1,6 @@
 #include <kx4data/frmLogin.h>
 
+#include <kx4data/ConnectionSettings.h>
 #include <kx4data/KXData.h>
 #include <kx4data/RuntimeError.h>
 #include <kx4data/UserInterface.h>
@@ -7,7 +8,6 @@
 
 #include "connection/modHelp.h"
 #include "session/Text.h"
-#include "session/clsConnectionVariables.h"
 
 namespace kx4 {
 namespace {
@@ -112,10 +112,8 @@ KXErrorPtr frmLogin::GetAuthenticConnection(KXData& pinsData) {
   ui->SetMousePointer(vbDefault);
 
   frmLogin form(pinsData, *ui);
-  // A session always holds settings; should it hold none, the dialog starts
-  // from empty ones rather than failing.
-  const std::shared_ptr<clsConnectionVariables>& current = pinsData.ConnectionVariables();
-  form.Fill(current ? *current : clsConnectionVariables());
+  // A session without settings gives empty ones here.
+  form.Fill(ConnectionSettings::Of(pinsData));
   form.advanced_ = false;
   form.ArrangeControls();
 
@@ -131,12 +129,12 @@ frmLogin::frmLogin(KXData& pinsData, UserInterface& ui)
 
 frmLogin::~frmLogin() = default;
 
-void frmLogin::Fill(const clsConnectionVariables& settings) {
+void frmLogin::Fill(const ConnectionSettings& settings) {
   At(txtDatabase).text = TrimSpaces(settings.Database());
   At(txtNetProvider).text = TrimSpaces(settings.NetProvider());
   At(txtServer).text = TrimSpaces(settings.Server());
   At(txtUser).text = TrimSpaces(settings.User());
-  At(txtPassword).text = settings.StorePassword() ? TrimSpaces(settings.Password()) : "";
+  At(txtPassword).text = TrimSpaces(settings.PasswordToPrefill());
   // Setting a check box runs its click handling, as a click would.
   At(chkPassword).checked = !settings.StorePassword();
   Click(chkPassword);
@@ -283,24 +281,20 @@ void frmLogin::ValidateTimeouts() {
   At(txtQueryTimeout).text = ValidTimeout(Get(txtQueryTimeout).text, "60");
 }
 
+// Connecting, storing what worked and handing it to the session is what the
+// public settings do; the form only collects the typed values.
 KXErrorPtr frmLogin::AttemptConnection() {
-  auto settings = std::make_shared<clsConnectionVariables>();
-  settings->SetUser(Text(txtUser));
-  settings->SetPassword(Text(txtPassword));
-  settings->SetServer(Text(txtServer));
-  settings->SetDatabase(Text(txtDatabase));
-  settings->SetStorePassword(Get(chkPassword).checked);
-  settings->SetNTAuthenticate(Get(chkNTAuthenticate).checked);
-  settings->SetNetProvider(Text(txtNetProvider));
-  settings->SetConnectTimeout(Variant(Get(txtConnectionTimeout).text).ToInteger());
-  settings->SetQueryTimeout(Variant(Get(txtQueryTimeout).text).ToInteger());
-
-  KXErrorPtr error = session_.SetConnection(settings);
-  if (!error) {
-    settings->Store(session_.AllUsersOnly());
-    session_.SetConnectionVariables(settings);
-  }
-  return error;
+  ConnectionSettings settings;
+  settings.SetUser(Text(txtUser));
+  settings.SetPassword(Text(txtPassword));
+  settings.SetServer(Text(txtServer));
+  settings.SetDatabase(Text(txtDatabase));
+  settings.SetStorePassword(Get(chkPassword).checked);
+  settings.SetNTAuthenticate(Get(chkNTAuthenticate).checked);
+  settings.SetNetProvider(Text(txtNetProvider));
+  settings.SetConnectTimeout(Variant(Get(txtConnectionTimeout).text).ToInteger());
+  settings.SetQueryTimeout(Variant(Get(txtQueryTimeout).text).ToInteger());
+  return settings.AttemptConnection(session_);
 }
 
 }  // namespace kx4

@@ -8,9 +8,9 @@
 #include <kx4data/RuntimeError.h>
 #include <kx4data/Settings.h>
 #include <kx4data/UserInterface.h>
-#include <kx4data/ado/Connection.h>
-#include <kx4data/frmLogin.h>
 
+#include "dataaccess/Connection.h"
+#include "session/AccessPolicies.h"
 #include "session/BuildDataError.h"
 #include "session/Text.h"
 #include "session/clsConnectionVariables.h"
@@ -80,10 +80,9 @@ void CloseQuietly(ado::Connection& connection) {
 
 }  // namespace
 
-KXData::KXData() {
+KXData::KXData() : allowed_policies_(std::make_unique<AccessPolicies>()) {
   connection_variables_ = std::make_shared<clsConnectionVariables>();
   connection_variables_->Load(all_users_only_);
-  allowed_policies_.Reset();
 }
 
 KXData::~KXData() {
@@ -135,7 +134,7 @@ KXErrorPtr KXData::ChangeConnection() {
   std::shared_ptr<UserInterface> ui = CurrentUserInterface();
   if (!ui->CanShowDialogs())
     return MakeError(kNoDialogMessage, KXError::kIconExclamation, erActionCancelled);
-  return frmLogin::GetAuthenticConnection(*this);
+  return ui->ShowLoginDialog(*this);
 }
 
 void KXData::SetAllUsersOnly(bool value) {
@@ -174,8 +173,9 @@ KXErrorPtr KXData::minsCheckConnection(bool& opened) {
   if (result) {
     // The dialog, where there is one, places its connection into the session
     // through SetConnection; headless, the failed attempt's error stands.
-    if (CurrentUserInterface()->CanShowDialogs())
-      result = frmLogin::GetAuthenticConnection(*this);
+    std::shared_ptr<UserInterface> ui = CurrentUserInterface();
+    if (ui->CanShowDialogs())
+      result = ui->ShowLoginDialog(*this);
   }
   opened = !result;
   return result;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <kx4data/frmLogin.h>
+
 // The library's own folder is a platform fact kept with the other file
 // helpers; the module lives beside the library.
 #include "session/Common.h"
@@ -76,6 +78,11 @@ int32_t HeadlessUserInterface::MessageBox(const std::string& text, const std::st
                                           int32_t) {
   WriteStandardError(caption + ": " + text + "\n");
   return vbOK;
+}
+
+// The library's own dialog, through the public form a view drives.
+KXErrorPtr UserInterface::ShowLoginDialog(KXData& pinsData) {
+  return frmLogin::GetAuthenticConnection(pinsData);
 }
 
 void UserInterface::ShowLoginForm(frmLogin&) {}

@@ -11,10 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include <kx4data/Export.h>
 #include <kx4data/KXError.h>
 
 namespace kx4 {
 
+class KXData;
 class frmLogin;
 
 // Mouse-pointer styles the library uses.
@@ -50,7 +52,7 @@ inline constexpr int32_t kFnErrBufferTooSmall = 0x3003;  // the chosen name does
 
 // The open and save dialogs.  The dialog returns a name shorter than
 // `name_buffer` bytes, or fails with kFnErrBufferTooSmall.
-struct FileDialogRequest {
+struct KX4DATA_API FileDialogRequest {
   bool save = false;
   int32_t owner = 0;
   int32_t flags = 0;
@@ -65,7 +67,7 @@ struct FileDialogRequest {
 };
 
 // Colours are 0x00BBGGRR.
-struct ColorDialogRequest {
+struct KX4DATA_API ColorDialogRequest {
   int32_t owner = 0;
   int32_t flags = 0;
   int32_t color = 0;  // in and out
@@ -73,7 +75,7 @@ struct ColorDialogRequest {
   int32_t extended_error = 0;
 };
 
-struct FontDialogRequest {
+struct KX4DATA_API FontDialogRequest {
   int32_t owner = 0;
   int32_t flags = 0;              // 0x40: start from face_name, charset and height
   std::string face_name;          // in and out
@@ -83,7 +85,7 @@ struct FontDialogRequest {
   int32_t extended_error = 0;
 };
 
-struct PrintDialogRequest {
+struct KX4DATA_API PrintDialogRequest {
   int32_t owner = 0;
   int32_t hdc = 0;
   int32_t flags = 0;
@@ -95,7 +97,7 @@ struct PrintDialogRequest {
   int32_t extended_error = 0;
 };
 
-class UserInterface {
+class KX4DATA_API UserInterface {
  public:
   virtual ~UserInterface() = default;
   // `style` holds the message-box flags (buttons + icon + default button);
@@ -111,10 +113,18 @@ class UserInterface {
   // KXData::ChangeConnection returns kNoDialogMessage with erActionCancelled
   // (icon 48), keeping the session's connection as it was.
   virtual bool CanShowDialogs() const { return false; }
+  // Asks the user for connection settings, starting from
+  // ConnectionSettings::Of(pinsData), and tries each set with its
+  // AttemptConnection(pinsData), which stores the settings that worked and
+  // hands them to the session.  Null on success; the error of the third
+  // failed attempt, or the cancel error (erActionCancelled) when the user
+  // gave up.  Called only when CanShowDialogs() is true.  The default shows
+  // the library's own login form (frmLogin) through ShowLoginForm.
+  [[nodiscard]] virtual KXErrorPtr ShowLoginDialog(KXData& pinsData);
   // Shows the login form modally on the calling thread: draws its controls
   // where it says, reports what the user does, and returns once
   // form.Closed().  The default returns at once, which the form reads as a
-  // cancel.  Called only when CanShowDialogs() is true.
+  // cancel.
   virtual void ShowLoginForm(frmLogin& form);
 
   // The common dialogs: a non-zero return when the user chose something,
@@ -132,7 +142,7 @@ inline constexpr const char* kNoDialogMessage =
 
 // Writes "caption: text" to standard error and answers OK; the pointer calls
 // do nothing.
-class HeadlessUserInterface : public UserInterface {
+class KX4DATA_API HeadlessUserInterface : public UserInterface {
  public:
   int32_t MessageBox(const std::string& text, const std::string& caption, int32_t style) override;
   int32_t MousePointer() const override { return vbDefault; }
@@ -141,16 +151,16 @@ class HeadlessUserInterface : public UserInterface {
 
 // The interface in use.  Until a host installs another it is the headless
 // one, or the desktop one when KX4_UI=fltk and it can be loaded.
-std::shared_ptr<UserInterface> CurrentUserInterface();
+KX4DATA_API std::shared_ptr<UserInterface> CurrentUserInterface();
 // Installs `ui` (nullptr restores the headless default) and returns the one
 // it replaces.
-std::shared_ptr<UserInterface> SetUserInterface(std::shared_ptr<UserInterface> ui);
+KX4DATA_API std::shared_ptr<UserInterface> SetUserInterface(std::shared_ptr<UserInterface> ui);
 
 // Loads the desktop interface (libkx4fltk.so beside this library) and
 // installs it.  It needs an X display ($DISPLAY); when the module or the
 // display is missing the interface in use stays, and `why` (when given)
 // says what was missing.
-bool InstallDesktopUserInterface(std::string* why = nullptr);
+KX4DATA_API bool InstallDesktopUserInterface(std::string* why = nullptr);
 
 // The caption of message boxes that have none of their own.
 inline constexpr const char* kApplicationTitle = "kx4data";

@@ -13,15 +13,16 @@
 #include <optional>
 #include <string>
 
+#include <kx4data/Export.h>
 #include <kx4data/KXError.h>
 
 namespace kx4 {
 
+class ConnectionSettings;
 class KXData;
 class UserInterface;
-class clsConnectionVariables;
 
-class frmLogin {
+class KX4DATA_API frmLogin {
  public:
   // The controls, numbered in tab order; lblCaption<n> is the caption label
   // with index n.
@@ -123,15 +124,15 @@ class frmLogin {
   void Unload();
 
  private:
-  frmLogin(KXData& pinsData, UserInterface& ui);
+  KX4DATA_LOCAL frmLogin(KXData& pinsData, UserInterface& ui);
 
-  void Fill(const clsConnectionVariables& settings);
-  void ArrangeControls();
-  void ValidateTimeouts();
-  [[nodiscard]] KXErrorPtr AttemptConnection();
-  void Login();
-  void Move(Control control, int32_t left, int32_t top);
-  std::string Text(Control control) const;
+  KX4DATA_LOCAL void Fill(const ConnectionSettings& settings);
+  KX4DATA_LOCAL void ArrangeControls();
+  KX4DATA_LOCAL void ValidateTimeouts();
+  [[nodiscard]] KX4DATA_LOCAL KXErrorPtr AttemptConnection();
+  KX4DATA_LOCAL void Login();
+  KX4DATA_LOCAL void Move(Control control, int32_t left, int32_t top);
+  KX4DATA_LOCAL std::string Text(Control control) const;
   ControlState& At(Control control) { return controls_[control]; }
 
   KXData& session_;

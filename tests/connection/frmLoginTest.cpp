@@ -6,6 +6,7 @@
 
 #include <kx4data/KXData.h>
 
+#include "session/KXDataInternal.h"
 #include "session/SessionSupport.h"
 #include "support/TempHive.h"
 
@@ -103,7 +104,7 @@ TEST_F(LoginForm, FieldsComeFromTheSessionsSettingsAndThePasswordOnlyWhenStored)
   saved.Store(false);
 
   KXData session;
-  session.ConnectionVariables()->SetPassword("typed earlier");
+  KXDataInternal::ConnectionVariables(session)->SetPassword("typed earlier");
   ASSERT_TRUE(Show(session, [](frmLogin& form) {
     EXPECT_EQ(form.Get(F::txtServer).text, "SRV1");
     EXPECT_EQ(form.Get(F::txtDatabase).text, "Tracking");
@@ -120,7 +121,7 @@ TEST_F(LoginForm, FieldsComeFromTheSessionsSettingsAndThePasswordOnlyWhenStored)
     form.Unload();
   }));
 
-  session.ConnectionVariables()->SetStorePassword(true);
+  KXDataInternal::ConnectionVariables(session)->SetStorePassword(true);
   ASSERT_TRUE(Show(session, [](frmLogin& form) {
     EXPECT_EQ(form.Get(F::txtPassword).text, "typed earlier");
     EXPECT_TRUE(form.Get(F::chkPassword).checked);
@@ -139,13 +140,13 @@ TEST_F(LoginForm, FocusGoesToAnEmptyVisibleUserBoxTheFirstTimeOnly) {
     focus.push_back(form.Activated());
     form.Unload();
   }));
-  session.ConnectionVariables()->SetUser("sa");
+  KXDataInternal::ConnectionVariables(session)->SetUser("sa");
   ASSERT_TRUE(Show(session, [&](frmLogin& form) {
     focus.push_back(form.Activated());
     form.Unload();
   }));
-  session.ConnectionVariables()->SetUser("");
-  session.ConnectionVariables()->SetNTAuthenticate(true);
+  KXDataInternal::ConnectionVariables(session)->SetUser("");
+  KXDataInternal::ConnectionVariables(session)->SetNTAuthenticate(true);
   ASSERT_TRUE(Show(session, [&](frmLogin& form) {
     focus.push_back(form.Activated());  // the user box is hidden
     form.Unload();
@@ -328,13 +329,13 @@ TEST_P(LoginConnects, ASuccessfulAttemptIsStoredAndHandedToTheSession) {
   // Adopted: the statement runs on the dialog's connection.
   ASSERT_NE(KXDataTestPeer::Connection(session), nullptr);
   std::shared_ptr<ado::Recordset> rs;
-  ASSERT_EQ(session.ExecuteSQL(rs, "SELECT Version FROM tblSettings"), nullptr);
+  ASSERT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
   EXPECT_NE(KXDataTestPeer::Connection(session), nullptr);
   EXPECT_EQ(session.DBVersion(), 4);
 
   // The settings the session holds and this user's stored ones are the
   // typed ones, trimmed.
-  const clsConnectionVariables& held = *session.ConnectionVariables();
+  const clsConnectionVariables& held = *KXDataInternal::ConnectionVariables(session);
   EXPECT_EQ(held.Server(), db().Server());
   EXPECT_EQ(held.User(), "someone");
   EXPECT_EQ(held.Password(), "pw");

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <kx4data/ado/Connection.h>
-
+#include "dataaccess/Connection.h"
 #include "session/SessionSupport.h"
 #include "support/TempHive.h"
 
@@ -29,7 +28,7 @@ class NoSettings : public ::testing::Test {
 
 TEST_F(NoSettings, SuppressedLoginGives11AtOnceWithoutDialog) {
   ScopedScreen screen;
-  screen->login_form = [](frmLogin&) {};
+  screen->login_dialog = [](KXData&) { return KXErrorPtr(); };
   KXData session;
   KXErrorPtr error = session.EstablishConnection(true);
   ASSERT_TRUE(error);
@@ -54,7 +53,7 @@ TEST_F(NoSettings, HeadlessLoginReturnsTheAttemptsErrorUnchanged) {
   // A statement on the idle session fails the same way, runs and logs nothing.
   test::ClearErrorLog();
   std::shared_ptr<ado::Recordset> rs;
-  error = session.ExecuteSQL(rs, "SELECT 1");
+  error = KXDataInternal::ExecuteSQL(session, rs, "SELECT 1");
   ASSERT_TRUE(error);
   EXPECT_EQ(error->KXErrorNumber(), erNoDatabaseDefined);
   EXPECT_EQ(test::ErrorLog(), "");
@@ -62,14 +61,11 @@ TEST_F(NoSettings, HeadlessLoginReturnsTheAttemptsErrorUnchanged) {
 
 TEST_F(NoSettings, ADialogReplacesTheFailedAttemptsError) {
   ScopedScreen screen;
-  screen->login_form = [](frmLogin& form) { form.Click(frmLogin::cmdCancel); };
+  auto cancelled = MakeError("User cancelled the login.", 48, erActionCancelled);
+  screen->login_dialog = [&](KXData&) { return cancelled; };
   KXData session;
-  for (const Variant& suppress : {Variant(false), Variant()}) {
-    KXErrorPtr error = session.EstablishConnection(suppress);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->KXErrorNumber(), erActionCancelled);
-    EXPECT_EQ(error->Message(), "User cancelled the login.");
-  }
+  EXPECT_EQ(session.EstablishConnection(false), cancelled);
+  EXPECT_EQ(session.EstablishConnection(), cancelled);
   EXPECT_EQ(screen->dialogs_shown, 2);
   EXPECT_EQ(screen->pointers.back(), 3);
 }
@@ -100,7 +96,7 @@ TEST_F(NoSettings, AllUsersOnlyReloadsFromTheMachineHive) {
   EXPECT_EQ(session.DatabaseInfo(), "Machine on SRVM");
 
   // Saving goes to the hive the flag selects.
-  session.ConnectionVariables()->SetDatabase("Moved");
+  KXDataInternal::ConnectionVariables(session)->SetDatabase("Moved");
   session.SaveConnectionSettings();
   clsConnectionVariables reloaded;
   reloaded.Load(true);
@@ -112,9 +108,9 @@ TEST_F(NoSettings, AllUsersOnlyReloadsFromTheMachineHive) {
 TEST_F(NoSettings, PropertiesAndAnEmptyOwner) {
   KXData session;
   EXPECT_EQ(session.DatabaseInfo(), " on ");
-  EXPECT_EQ(session.OwnerPrefix(), "");
-  session.ConnectionVariables()->SetOwner("dbo");
-  EXPECT_EQ(session.OwnerPrefix(), "");
+  EXPECT_EQ(KXDataInternal::OwnerPrefix(session), "");
+  KXDataInternal::ConnectionVariables(session)->SetOwner("dbo");
+  EXPECT_EQ(KXDataInternal::OwnerPrefix(session), "");
   session.SetCaller("  Agent 7  ");
   EXPECT_EQ(session.Caller(), "Agent 7");
   session.CloseConnection();
@@ -209,10 +205,11 @@ TEST_P(SessionLifecycle, ReadModeRefusesWrites) {
   ASSERT_EQ(session.EstablishConnection(true), nullptr);
   EXPECT_EQ(KXDataTestPeer::Connection(session)->Mode(), ado::adModeRead);
   int32_t affected = 0;
-  EXPECT_TRUE(session.ExecuteNoRecords("UPDATE tblSettings SET MaxBatch = 9", affected));
+  EXPECT_TRUE(
+      KXDataInternal::ExecuteNoRecords(session, "UPDATE tblSettings SET MaxBatch = 9", affected));
   EXPECT_EQ(test::Scalar(Connect(), "SELECT MaxBatch FROM tblSettings").ToLong(), 0);
   std::shared_ptr<ado::Recordset> rs;
-  EXPECT_EQ(session.ExecuteSQL(rs, "SELECT MaxBatch FROM tblSettings"), nullptr);
+  EXPECT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT MaxBatch FROM tblSettings"), nullptr);
 }
 
 TEST_P(SessionLifecycle, DestroyingASessionClosesItsConnection) {
@@ -222,7 +219,9 @@ TEST_P(SessionLifecycle, DestroyingASessionClosesItsConnection) {
     ASSERT_EQ(session.EstablishConnection(true), nullptr);
     ASSERT_EQ(session.BeginTrans(), nullptr);
     int32_t affected = 0;
-    ASSERT_EQ(session.ExecuteNoRecords("UPDATE tblSettings SET MaxBatch = 9", affected), nullptr);
+    ASSERT_EQ(
+        KXDataInternal::ExecuteNoRecords(session, "UPDATE tblSettings SET MaxBatch = 9", affected),
+        nullptr);
     watched = KXDataTestPeer::Connection(session);
   }
   EXPECT_TRUE(watched.expired());
@@ -239,10 +238,10 @@ TEST_P(SessionLifecycle, SetConnectionAdoptsOnlyAWorkingConnection) {
 
   auto wrong = test::SettingsFor(db());
   wrong->SetDatabase(db().Database() + "_missing");
-  EXPECT_TRUE(session.SetConnection(wrong));
+  EXPECT_TRUE(KXDataInternal::SetConnection(session, wrong));
   EXPECT_EQ(KXDataTestPeer::Connection(session), established);
 
-  EXPECT_EQ(session.SetConnection(test::SettingsFor(db())), nullptr);
+  EXPECT_EQ(KXDataInternal::SetConnection(session, test::SettingsFor(db())), nullptr);
   EXPECT_NE(KXDataTestPeer::Connection(session), established);
   EXPECT_EQ(established->State(), ado::adStateClosed);
   // Adopted: connected, but not established, so ReadOnly may change.
@@ -259,21 +258,22 @@ TEST_P(SessionLifecycle, SetConnectionAdoptsOnlyAWorkingConnection) {
 TEST_P(SessionLifecycle, ALoginDialogConnectsOneStatementAndTheSessionGoesBackToIdle) {
   testing::TempHive empty;  // nothing saved: the on-demand connection fails
   ScopedScreen screen;
-  screen->login_form = [&](frmLogin& form) {
-    form.Change(frmLogin::txtServer, db().Server());
-    form.Change(frmLogin::txtDatabase, db().Database());
-    form.Click(frmLogin::chkNTAuthenticate);
-    form.Click(frmLogin::cmdOK);
+  auto typed = test::SettingsFor(db());
+  screen->login_dialog = [&](KXData& session) {
+    KXErrorPtr error = KXDataInternal::SetConnection(session, typed);
+    if (!error)
+      KXDataInternal::SetConnectionVariables(session, typed);
+    return error;
   };
   KXData session;
   std::shared_ptr<ado::Recordset> rs;
-  ASSERT_EQ(session.ExecuteSQL(rs, "SELECT Version FROM tblSettings"), nullptr);
+  ASSERT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
   EXPECT_EQ(rs->Fields(0).Value().ToLong(), 4);
   EXPECT_EQ(screen->dialogs_shown, 1);
   EXPECT_FALSE(HasConnection(session));
-  EXPECT_EQ(session.DatabaseInfo(), db().Database() + " on " + db().Server());
+  EXPECT_EQ(KXDataInternal::ConnectionVariables(session), typed);
   // The next statement connects on demand with the typed settings.
-  ASSERT_EQ(session.ExecuteSQL(rs, "SELECT Version FROM tblSettings"), nullptr);
+  ASSERT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
   EXPECT_EQ(screen->dialogs_shown, 1);
 }
 

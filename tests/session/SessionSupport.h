@@ -15,6 +15,7 @@
 #include <kx4data/UserInterface.h>
 #include <kx4data/frmLogin.h>
 
+#include "session/KXDataInternal.h"
 #include "session/clsConnectionVariables.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
@@ -24,9 +25,11 @@ namespace kx4 {
 
 class KXDataTestPeer {
  public:
-  static void Grant(KXData& session, int32_t policy) { session.minsAddSecurity(policy); }
+  static void Grant(KXData& session, int32_t policy) {
+    KXDataInternal::AddSecurity(session, policy);
+  }
   static const std::shared_ptr<ado::Connection>& Connection(const KXData& session) {
-    return session.connection_;
+    return KXDataInternal::Connection(session);
   }
 };
 
@@ -65,7 +68,13 @@ class ScreenRecorder : public RecordingUserInterface {
     pointers.push_back(pointer);
     RecordingUserInterface::SetMousePointer(pointer);
   }
-  bool CanShowDialogs() const override { return static_cast<bool>(login_form); }
+  bool CanShowDialogs() const override { return login_dialog || login_form; }
+  KXErrorPtr ShowLoginDialog(KXData& session) override {
+    if (!login_dialog)
+      return RecordingUserInterface::ShowLoginDialog(session);  // the library's form
+    ++dialogs_shown;
+    return login_dialog(session);
+  }
   void ShowLoginForm(frmLogin& form) override {
     ++dialogs_shown;
     login_form(form);
@@ -73,8 +82,10 @@ class ScreenRecorder : public RecordingUserInterface {
 
   std::vector<int32_t> pointers;
   int dialogs_shown = 0;
-  // What the user does in the login dialog.  Unset: the interface cannot
-  // show dialogs, like the headless one.
+  // A dialog of the host's own, or what the user does in the library's login
+  // form.  Neither set: the interface cannot show dialogs, like the headless
+  // one.
+  std::function<KXErrorPtr(KXData&)> login_dialog;
   std::function<void(frmLogin&)> login_form;
 };
 

@@ -15,6 +15,7 @@
 #include <kx4data/UserInterface.h>
 #include <kx4data/frmLogin.h>
 
+#include "session/KXDataInternal.h"
 #include "session/clsConnectionVariables.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
@@ -342,10 +343,10 @@ TEST_P(DesktopLogin, TypingTheSettingsAndPressingLoginConnects) {
   EXPECT_TRUE(driver.Finished()) << driver.Failure();
   ASSERT_EQ(error, nullptr) << error->Message();
   EXPECT_EQ(session.DBVersion(), 4);
-  EXPECT_EQ(session.ConnectionVariables()->ConnectTimeout(), 9);
-  EXPECT_TRUE(session.ConnectionVariables()->NTAuthenticate());
+  EXPECT_EQ(KXDataInternal::ConnectionVariables(session)->ConnectTimeout(), 9);
+  EXPECT_TRUE(KXDataInternal::ConnectionVariables(session)->NTAuthenticate());
   std::shared_ptr<ado::Recordset> rs;
-  EXPECT_EQ(session.ExecuteSQL(rs, "SELECT Version FROM tblSettings"), nullptr);
+  EXPECT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
   // Stored for the next session.
   EXPECT_EQ(KXData().DatabaseInfo(), db().Database() + " on " + db().Server());
 }
