@@ -146,11 +146,11 @@ int32_t RunMessageBox(const std::string& text, const std::string& caption, int32
   bindings.reserve(layout.buttons.size() + 1);
   std::vector<Fl_Button*> buttons;
   int x = (w - buttons_w) / 2;
-  for (const MessageButton& spec : layout.buttons) {
+  for (const MessageButton& choice : layout.buttons) {
     auto* button =
-        new Fl_Button(x, h - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, spec.caption);
+        new Fl_Button(x, h - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, choice.caption);
     button->labelsize(kFontSize);
-    bindings.push_back({&answer, spec.answer});
+    bindings.push_back({&answer, choice.answer});
     button->callback(choose, &bindings.back());
     buttons.push_back(button);
     x += kButtonWidth + kButtonGap;
