@@ -15,6 +15,7 @@
 #include <kx4data/UserInterface.h>
 #include <kx4data/frmLogin.h>
 
+#include "connection/clsCommonDialog.h"
 #include "session/KXDataInternal.h"
 #include "session/clsConnectionVariables.h"
 #include "support/ChildProcess.h"
@@ -72,6 +73,12 @@ class DriverScreen : public UserInterface {
     shown = &form;
     desktop_->ShowLoginForm(form);
     shown = nullptr;
+  }
+  int32_t ShowFontDialog(FontDialogRequest& request) override {
+    return desktop_->ShowFontDialog(request);
+  }
+  int32_t ShowPrintDialog(PrintDialogRequest& request) override {
+    return desktop_->ShowPrintDialog(request);
   }
 
   const frmLogin* shown = nullptr;
@@ -304,6 +311,40 @@ TEST_F(DesktopWindow, MessageBoxKeepsItsTextAndAnswersWithItsButtons) {
                                                "Question", vbYesNo | vbQuestion | vbDefaultButton2),
             vbYes);
   EXPECT_TRUE(driver.Finished()) << driver.Failure();
+}
+
+// The font and print-setup windows are the module's own; the file dialogs
+// are FLTK's native chooser, which hands the event loop to GTK where it is
+// installed, so the driver cannot play the user there.
+TEST_F(DesktopWindow, FontAndPrintSetupAnswerTheWrapper) {
+  clsCommonDialog dialog;
+  // The font dialog starts from the given font (14 points at 96 dpi is a
+  // 19-pixel cell and back); Enter confirms it.
+  WindowDriver font_driver(screen_->shown);
+  font_driver.WaitForWindow("Font");
+  font_driver.Focus("Font");
+  font_driver.Key("Return");
+  font_driver.Start();
+  auto font = std::make_shared<StdFont>();
+  font->Name = "courier";
+  font->Size = 14;
+  ASSERT_TRUE(dialog.ShowFont(font)) << font_driver.Failure();
+  EXPECT_TRUE(font_driver.Finished()) << font_driver.Failure();
+  EXPECT_EQ(font->Size, 14);
+  EXPECT_FALSE(font->Name.empty());
+
+  // Print setup: Escape cancels and leaves the values alone.
+  WindowDriver print_driver(screen_->shown);
+  print_driver.WaitForWindow("Print Setup");
+  print_driver.Focus("Print Setup");
+  print_driver.Key("Escape");
+  print_driver.Start();
+  dialog.SetCopies(2);
+  EXPECT_FALSE(dialog.ShowPrinter());
+  EXPECT_TRUE(print_driver.Finished()) << print_driver.Failure();
+  EXPECT_EQ(dialog.Copies(), 2);
+  EXPECT_EQ(dialog.APIReturn(), 0);
+  EXPECT_EQ(dialog.ExtendedError(), 0);
 }
 
 // --- Connecting, on both engines ---
