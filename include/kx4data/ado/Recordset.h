@@ -19,6 +19,7 @@ class Recordset;
 class ResultTable;
 
 // A view of one column at the record set's current row.
+// Every member throws RuntimeError once the record set is closed.
 class Field {
  public:
   const std::string& Name() const;
@@ -30,6 +31,7 @@ class Field {
  private:
   friend class Recordset;
   Field(const Recordset* owner, int32_t column) : owner_(owner), column_(column) {}
+  const ResultTable& Rows() const;
   const Recordset* owner_;
   int32_t column_;
 };
