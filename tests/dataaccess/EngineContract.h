@@ -5,14 +5,13 @@
 #ifndef KX4DATA_TESTS_DATAACCESS_ENGINECONTRACT_H_
 #define KX4DATA_TESTS_DATAACCESS_ENGINECONTRACT_H_
 
-#include <kx4data/ado/Connection.h>
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "dataaccess/Connection.h"
 #include "support/TestDatabase.h"
 
 namespace kx4::test {

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "dataaccess/RecordsetInternal.h"
 #include "dataaccess/ResultTable.h"
 #include "session/Common.h"
 #include "support/TestDatabase.h"
@@ -144,7 +145,7 @@ TEST_P(Recordsets, AFieldOfAClosedRecordSetFailsAsACall) {
   ado::Command command;
   command.SetCommandText("SELECT Name FROM tblApplications");
   command.SetActiveConnection(c);
-  rs->Open(command);
+  ado::RecordsetInternal::Open(*rs, command);
   EXPECT_EQ(number([&] { description.Name(); }), ado::kErrItemNotFound);
   EXPECT_EQ(number([&] { description.Value(); }), ado::kErrItemNotFound);
 }

@@ -42,6 +42,16 @@ TEST_P(AppTrackTest, InsertsOnceThenUpdatesTheSameRow) {
   EXPECT_EQ(loaded.TrackOptionId(), kxtTrackOnly);
 }
 
+// The enumeration takes every number, and the record does not validate it.
+TEST_P(AppTrackTest, TrackOptionOutsideTheEnumerationIsKept) {
+  AppTrack app;
+  app.SetTrackOptionId(KXTrackStatus{77});
+  ASSERT_EQ(app.Save(session()), nullptr);
+  AppTrack loaded;
+  ASSERT_EQ(loaded.Load(app.Id(), session()), nullptr);
+  EXPECT_EQ(static_cast<int32_t>(loaded.TrackOptionId()), 77);
+}
+
 TEST_P(AppTrackTest, EmptyTextsAreStoredAsNullAndLoadAsEmpty) {
   AppTrack app;
   ASSERT_EQ(app.Save(session()), nullptr);
@@ -134,7 +144,7 @@ TEST_P(AppTrackTest, FailedInsertIsRolledBackAndLogsItsBatch) {
 TEST_P(AppTrackTest, ATrackingOptionBeyondTheColumnIsRefused) {
   AppTrack app;
   app.SetName("word");
-  app.SetTrackOptionId(70000);
+  app.SetTrackOptionId(static_cast<KXTrackStatus>(70000));
   KXErrorPtr error = app.Save(session());
   ASSERT_NE(error, nullptr);
   EXPECT_EQ(error->Number(), 8115);
