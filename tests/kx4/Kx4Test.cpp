@@ -257,6 +257,19 @@ TEST_F(Kx4Embedded, InitOnAFreshMachineCreatesTheDefaultDatabase) {
   EXPECT_EQ(test.out, "Connected to Tracking on (localdb), database version 4.\n");
 }
 
+TEST_F(Kx4Embedded, SettingsThatCannotBeKeptAreAFailure) {
+  // A file where the hive folder should be: nothing can be stored there.
+  const std::string blocked = data_ / "hive";
+  WriteFile(blocked, "");
+  ChildResult init =
+      Kx4({"init"}, "", {"XDG_DATA_HOME=" + data_.Path(), "KX4_HIVE_DIR=" + blocked});
+  EXPECT_EQ(init.status, 1);
+  EXPECT_EQ(init.out, "");
+  EXPECT_EQ(init.err,
+            "Created Tracking on (localdb), but its connection settings could not be kept; check "
+            "that the settings folder can be written.\n");
+}
+
 TEST_F(Kx4Embedded, PasswordsAreReadButNeverShownNorKeptUnasked) {
   const std::string secret = "s3cret-Pw";
   auto hives = [&] {

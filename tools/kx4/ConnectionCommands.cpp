@@ -61,6 +61,12 @@ void RunInit(Context& context, const InitOptions& options) {
     }
     Check(error);
   }
+  // Storing reports nothing, so read back what later runs will find.
+  const ConnectionSettings kept = context.StoredSettings();
+  if (kept.Server() != settings.Server() || kept.Database() != settings.Database())
+    throw CommandError("Created " + session.DatabaseInfo() +
+                       ", but its connection settings could not be kept; check that the "
+                       "settings folder can be written.");
   context.Out() << "Created " << session.DatabaseInfo() << "; settings kept for "
                 << (context.AllUsers() ? "every user of this machine" : "this user") << ".\n";
 }
