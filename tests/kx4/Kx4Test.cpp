@@ -106,14 +106,23 @@ TEST_P(Kx4Tool, ReferenceDataGoesThroughTheRecordClasses) {
   EXPECT_EQ(AddUser("Zoë Smith, \"Jo\"", "1111",
                     {"--quota", "10.5", "--use-quota", "--admin", "--report", "own"}),
             "1\n");
-  ASSERT_EQ(Kx4({"user", "set", "1", "--quota", "2.25", "--no-use-quota"}).status, 0);
+  AddUser("Second", "2222");
+  ASSERT_EQ(Kx4({"user", "batch", "1, 2", "--no-active", "--use-quota", "--quota", "4", "--report",
+                 "all"})
+                .status,
+            0);
+  EXPECT_EQ(Scalar("SELECT SUM(QuotaRemaining) AS Total FROM tblUsers WHERE ReportSecurity = 2 "
+                   "AND Active = 0 AND UseQuota = 1"),
+            "8.0000\n");
+  ASSERT_EQ(Kx4({"user", "delete", "2"}).status, 0);
+  ASSERT_EQ(Kx4({"user", "set", "1", "--quota", "2.25", "--no-use-quota", "--active"}).status, 0);
   ChildResult user = Kx4({"user", "show", "1", "--format", "json"});
   ASSERT_EQ(user.status, 0) << user.err;
   EXPECT_EQ(Python("import json, sys; d = json.load(sys.stdin); "
                    "print(d['Name'], repr(d['QuotaRemaining']), d['UseQuota'], d['AdminSecurity'], "
                    "d['ReportSecurity'] + 0, 'PinCode' in d, sep='|')",
                    user.out),
-            "Zoë Smith, \"Jo\"|'2.2500'|False|True|1|False\n");
+            "Zoë Smith, \"Jo\"|'2.2500'|False|True|2|False\n");
   user = Kx4({"user", "show", "1", "--format", "csv"});
   EXPECT_EQ(
       Python("import csv, sys; r = list(csv.reader(sys.stdin)); print(len(r), r[1][1])", user.out),
@@ -136,6 +145,8 @@ TEST_P(Kx4Tool, ReferenceDataGoesThroughTheRecordClasses) {
       "print(d['Description'], d['Modifier'], d['Active'], d['DefaultType'], d['ListPosition'])";
   EXPECT_EQ(Python(fields, glossy.out), "Glossy 125 True True 2\n");
   EXPECT_EQ(Python(fields, plain.out), "Plain 100 True False 3\n");
+  ASSERT_EQ(Kx4({"paper", "delete", "1"}).status, 0);
+  EXPECT_EQ(Kx4({"paper", "show", "1"}).err, "Paper type record expected. ID: 1\n");
 
   EXPECT_EQ(Kx4({"app", "add", "WINWORD", "--description", "Word", "--track", "ignore"}).out,
             "1\n");
@@ -199,6 +210,10 @@ TEST_P(Kx4Tool, RefusalsShowTheLibrarysMessageAndChangeNothing) {
   EXPECT_EQ(no_pin.err, kNoAccess);
   EXPECT_EQ(Kx4({"--pin-stdin", "user", "show", "2"}, "2222\n").err, kNoAccess);
   EXPECT_EQ(Kx4({"user", "show", "2", "--pin-stdin"}, "1111\n").status, 0);
+  ChildResult last = Kx4({"user", "delete", "1", "--pin-stdin"}, "1111\n");
+  EXPECT_EQ(last.status, 1);
+  EXPECT_EQ(last.err,
+            "You cannot delete this user as it is the last administrator in the database.\n");
   ASSERT_EQ(Kx4({"user", "set", "2", "--no-active", "--pin-stdin"}, "1111\n").status, 0);
   ChildResult inactive = Kx4({"--pin-stdin", "printer", "show", "1"}, "2222\n");
   EXPECT_EQ(inactive.status, 1);
