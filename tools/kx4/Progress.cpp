@@ -52,10 +52,15 @@ void Progress::Draw(double now) {
   if (total_ > 0) {
     const int64_t done = done_ < total_ ? done_ : total_;
     const int filled = static_cast<int>(done * kBarWidth / total_);
-    line += "[" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "] " +
-            std::to_string(done * 100 / total_) + "%";
+    line += '[';
+    line.append(filled, '#');
+    line.append(kBarWidth - filled, ' ');
+    line += "] ";
+    line += std::to_string(done * 100 / total_);
+    line += '%';
   } else {
-    line += std::to_string(done_) + " done";
+    line += std::to_string(done_);
+    line += " done";
   }
   out_ << line << std::flush;
 }
