@@ -2,7 +2,9 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -39,6 +41,17 @@ void ReportLogFailure(const std::string& path, const std::string& reason) noexce
     (void)ignored;
   } catch (...) {
   }
+}
+
+// Whether the log ends inside an entry: a writer killed in the middle of a
+// large write leaves part of its entry behind (the kernel stops copying at a
+// fatal signal).  Unreadable (a write-only log) counts as a whole last entry.
+bool EndsInsideEntry(int fd) {
+  struct stat attributes;
+  if (::fstat(fd, &attributes) != 0 || attributes.st_size == 0)
+    return false;
+  char last = '\n';
+  return ::pread(fd, &last, 1, attributes.st_size - 1) == 1 && last != '\n';
 }
 
 struct Utils {
@@ -117,22 +130,34 @@ void WriteErrorLog(const std::string& text) {
     const char* folder = std::getenv("KX4_LOG_DIR");
     path = (folder && *folder ? std::string(folder) : LibraryFolder()) + "/error.log";
     const std::string record = "\"" + text + "\"\r\n";
-    // One write on an O_APPEND descriptor: entries of several processes
-    // land whole, one after the other.
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES)
+      fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
       ReportLogFailure(path, std::generic_category().message(errno));
       return;
     }
+    // The lock makes looking at the end and appending one step for every
+    // writer of the log; it goes with the descriptor, or with the process.
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    // An entry cut short ends without its line break: the next one starts on
+    // a line of its own instead of running on inside it.
+    static char kLineBreak[] = "\r\n";
+    iovec pieces[2] = {{kLineBreak, 2}, {const_cast<char*>(record.data()), record.size()}};
+    const int first = EndsInsideEntry(fd) ? 0 : 1;
+    const size_t size = record.size() + (first == 0 ? 2 : 0);
+    // One write on an O_APPEND descriptor: entries of several processes
+    // land whole, one after the other.
     ssize_t written;
     do {
-      written = ::write(fd, record.data(), record.size());
+      written = ::writev(fd, pieces + first, 2 - first);
     } while (written < 0 && errno == EINTR);
     int write_error = written < 0 ? errno : 0;
     int close_error = ::close(fd) != 0 ? errno : 0;
     if (write_error != 0)
       ReportLogFailure(path, std::generic_category().message(write_error));
-    else if (static_cast<size_t>(written) != record.size())
+    else if (static_cast<size_t>(written) != size)
       ReportLogFailure(path, "entry cut short after " + std::to_string(written) + " bytes");
     else if (close_error != 0)
       ReportLogFailure(path, std::generic_category().message(close_error));

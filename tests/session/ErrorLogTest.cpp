@@ -33,6 +33,19 @@ TEST_F(ErrorLog, AppendsOneQuotedRecordPerEntry) {
   EXPECT_EQ(Log(), "\"earlier\"\r\n\"SELECT * FROM tblUsers\"\r\n\"line one\r\nline two\n\"\r\n");
 }
 
+TEST_F(ErrorLog, AnEntryCutShortByAKillDoesNotSwallowTheNext) {
+  // A writer killed inside a large write leaves the start of its entry.
+  test::WriteFile(folder_ / "error.log", "\"whole\"\r\n\"SELECT * FROM tblUs");
+  WriteErrorLog("next");
+  WriteErrorLog("after");
+  EXPECT_EQ(Log(), "\"whole\"\r\n\"SELECT * FROM tblUs\r\n\"next\"\r\n\"after\"\r\n");
+
+  // Cut right after a line break inside its text: already on a new line.
+  test::WriteFile(folder_ / "error.log", "\"line one\r\n");
+  WriteErrorLog("next");
+  EXPECT_EQ(Log(), "\"line one\r\n\"next\"\r\n");
+}
+
 std::string EntryText(int child, int entry) {
   // Multi-line, and up to several kilobytes, so that a split write would show.
   return "child " + std::to_string(child) + " entry " + std::to_string(entry) + "\r\n" +
