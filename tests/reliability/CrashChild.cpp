@@ -1,0 +1,62 @@
+// The process the crash harness kills.  It works until it is killed:
+//
+//   crash_child jobs <run> <user id>...   records print jobs (users may be -1)
+//   crash_child hive <run> <first seq>    rewrites registry values
+//   crash_child log <run>                 appends error-log entries
+//
+// Each finished operation is reported on standard output (Workload.h).
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "connection/clsRegistry.h"
+#include "registry/Registry.h"
+#include "reliability/Workload.h"
+#include "session/Common.h"
+
+namespace kx4::reliability {
+namespace {
+
+int WriteHive(int first) {
+  clsRegistry reg;
+  reg.SetClassKey(registry::HKEY_CURRENT_USER);
+  reg.SetSectionKey(kHiveKey);
+  reg.SetValueType(registry::REG_SZ);
+  for (int seq = first;; ++seq) {
+    std::string error;
+    if (!reg.SetCreateValue(HiveSlot(seq), Variant(HiveData(seq)), &error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return 1;
+    }
+    Report('H', std::to_string(seq));
+  }
+}
+
+int WriteLog(int run) {
+  for (int seq = 0;; ++seq) {
+    WriteErrorLog(LogText(run, seq));
+    Report('L', std::to_string(seq));
+  }
+}
+
+}  // namespace
+}  // namespace kx4::reliability
+
+int main(int argc, char** argv) {
+  using namespace kx4::reliability;
+  const std::string mode = argc > 2 ? argv[1] : "";
+  const int run = argc > 2 ? std::atoi(argv[2]) : 0;
+  if (mode == "jobs" && argc > 3) {
+    std::vector<int32_t> users;
+    for (int i = 3; i < argc; ++i)
+      users.push_back(std::atoi(argv[i]));
+    return RunJobLoop(run, {RecordJobStep(users)}, 0);
+  }
+  if (mode == "hive" && argc == 4)
+    return WriteHive(std::atoi(argv[3]));
+  if (mode == "log" && argc == 3)
+    return WriteLog(run);
+  std::fprintf(stderr, "usage: crash_child jobs|hive|log <run> ...\n");
+  return 2;
+}
