@@ -3,6 +3,10 @@
 //   crash_child jobs <run> <user id>...   records print jobs (users may be -1)
 //   crash_child hive <run> <first seq>    rewrites registry values
 //   crash_child log <run>                 appends error-log entries
+//   crash_child powercut <run> <operation> <mode> <seed> <user id>...
+//                                         records print jobs until the power
+//                                         cut (PowerCutVfs.h) at that write,
+//                                         truncation or sync
 //
 // Each finished operation is reported on standard output (Workload.h).
 #include <cstdio>
@@ -12,6 +16,7 @@
 
 #include "connection/clsRegistry.h"
 #include "registry/Registry.h"
+#include "reliability/PowerCutVfs.h"
 #include "reliability/Workload.h"
 #include "session/Common.h"
 
@@ -47,16 +52,27 @@ int main(int argc, char** argv) {
   using namespace kx4::reliability;
   const std::string mode = argc > 2 ? argv[1] : "";
   const int run = argc > 2 ? std::atoi(argv[2]) : 0;
-  if (mode == "jobs" && argc > 3) {
+  auto users_from = [&](int first) {
     std::vector<int32_t> users;
-    for (int i = 3; i < argc; ++i)
+    for (int i = first; i < argc; ++i)
       users.push_back(std::atoi(argv[i]));
-    return RunJobLoop(run, {RecordJobStep(users)}, 0);
+    return users;
+  };
+  if (mode == "jobs" && argc > 3)
+    return RunJobLoop(run, {RecordJobStep(users_from(3))}, 0);
+  if (mode == "powercut" && argc > 6) {
+    CutPlan plan;
+    plan.at_operation = std::strtoull(argv[3], nullptr, 10);
+    plan.mode = static_cast<CutMode>(std::atoi(argv[4]));
+    plan.seed = static_cast<uint32_t>(std::strtoul(argv[5], nullptr, 10));
+    if (!InstallPowerCutVfs(plan))
+      return 3;
+    return RunJobLoop(run, {RecordJobStep(users_from(6))}, 0);
   }
   if (mode == "hive" && argc == 4)
     return WriteHive(std::atoi(argv[3]));
   if (mode == "log" && argc == 3)
     return WriteLog(run);
-  std::fprintf(stderr, "usage: crash_child jobs|hive|log <run> ...\n");
+  std::fprintf(stderr, "usage: crash_child jobs|hive|log|powercut <run> ...\n");
   return 2;
 }
