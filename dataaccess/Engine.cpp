@@ -1,5 +1,6 @@
 #include "dataaccess/Engine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -95,15 +96,32 @@ EngineError::EngineError(int32_t hresult, std::vector<ProviderError> errors)
 
 ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
   ConnectionOptions o;
-  while (!text.empty()) {
-    const size_t semi = text.find(';');
-    std::string_view pair = text.substr(0, semi);
-    text = semi == std::string_view::npos ? std::string_view() : text.substr(semi + 1);
-    const size_t eq = pair.find('=');
-    if (eq == std::string_view::npos)
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = std::min(text.find(';', at), text.size());
+    const size_t eq = text.find('=', at);
+    if (eq >= end) {
+      at = end + 1;  // no key=value pair
       continue;
-    const std::string key = AsciiLower(TrimWhitespace(pair.substr(0, eq)));
-    const std::string value(pair.substr(eq + 1));
+    }
+    const std::string key = AsciiLower(TrimWhitespace(text.substr(at, eq - at)));
+    std::string value;
+    const size_t first = eq + 1;
+    if (first < text.size() && (text[first] == '"' || text[first] == '\'')) {
+      // Quoted: a doubled quotation mark stands for one; the value runs to
+      // the closing one, or to the end of an unterminated text.
+      const char quote = text[first];
+      size_t i = first + 1;
+      for (; i < text.size(); ++i) {
+        if (text[i] == quote && (i + 1 >= text.size() || text[++i] != quote))
+          break;
+        value += text[i];
+      }
+      end = std::min(text.find(';', i), text.size());
+    } else {
+      value = text.substr(first, end - first);
+    }
+    at = end + 1;
     if (key == "provider") {
       o.provider = value;
     } else if (key == "data source" || key == "server" || key == "address") {
@@ -124,6 +142,19 @@ ConnectionOptions ConnectionOptions::Parse(std::string_view text) {
     }
   }
   return o;
+}
+
+std::string ConnectionOptions::Quote(std::string_view value) {
+  if (value.find(';') == std::string_view::npos &&
+      (value.empty() || (value.front() != '"' && value.front() != '\'')))
+    return std::string(value);
+  std::string quoted = "\"";
+  for (char c : value) {
+    quoted += c;
+    if (c == '"')
+      quoted += '"';
+  }
+  return quoted + '"';
 }
 
 bool ConnectionOptions::IsEmbedded() const {

@@ -33,7 +33,9 @@ class EngineError : public std::runtime_error {
 };
 
 // The connection string, parsed.  Keys compare without regard to case;
-// values are taken as they stand.
+// values are taken as they stand, except that a value starting with a
+// quotation mark (" or ') runs to the closing one, a doubled one standing for
+// itself, so that it may hold ';'.
 struct ConnectionOptions {
   std::string provider;
   std::string data_source;
@@ -46,6 +48,9 @@ struct ConnectionOptions {
   int32_t connect_timeout = 15;  // seconds; 0 = none
 
   static ConnectionOptions Parse(std::string_view connection_string);
+  // `value` as a connection string must hold it to read back as it is:
+  // itself, or quoted when it holds ';' or starts with a quotation mark.
+  static std::string Quote(std::string_view value);
   // "Data Source=(localdb)", in any case, names the embedded engine.
   bool IsEmbedded() const;
 };

@@ -4,6 +4,7 @@
 #include <kx4data/Variant.h>
 
 #include "connection/clsRegistry.h"
+#include "dataaccess/Engine.h"
 #include "session/Common.h"
 
 namespace kx4 {
@@ -88,13 +89,17 @@ void clsConnectionVariables::SetDatabase(const std::string& value) {
 std::string clsConnectionVariables::BuildConnectionString() const {
   if (database_.empty() || server_.empty())
     return {};
-  std::string text = "Provider=SQLOLEDB;Data Source=" + server_ + ";Database=" + database_ + ";";
+  // Values go in as they are, unless a ';' in one would end it early and
+  // let the rest pass for settings of its own ("Password=x;Data Source=...").
+  using Value = ado::ConnectionOptions;
+  std::string text = "Provider=SQLOLEDB;Data Source=" + Value::Quote(server_) +
+                     ";Database=" + Value::Quote(database_) + ";";
   if (!net_provider_.empty())
-    text += "Network Library=" + net_provider_ + ";";
+    text += "Network Library=" + Value::Quote(net_provider_) + ";";
   if (nt_authenticate_) {
     text += "Trusted_Connection=Yes;";
   } else {
-    text += "User ID=" + user_ + ";" + "Password=" + password_;
+    text += "User ID=" + Value::Quote(user_) + ";" + "Password=" + Value::Quote(password_);
   }
   return text;
 }

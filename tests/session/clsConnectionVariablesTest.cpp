@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "connection/clsRegistry.h"
+#include "dataaccess/Engine.h"
 #include "session/Common.h"
 #include "support/TempHive.h"
 
@@ -42,6 +43,28 @@ TEST(clsConnectionVariables, ConnectionStrings) {
   v = Tracking();
   v.SetServer("");
   EXPECT_EQ(v.BuildConnectionString(), "");
+}
+
+TEST(clsConnectionVariables, AValueHoldingASemicolonCannotAddSettings) {
+  clsConnectionVariables v = Tracking();
+  v.SetUser("sa");
+  v.SetPassword("x;Data Source=elsewhere;Trusted_Connection=Yes");
+  EXPECT_EQ(v.BuildConnectionString(),
+            "Provider=SQLOLEDB;Data Source=SRV1;Database=Tracking;User ID=sa;"
+            "Password=\"x;Data Source=elsewhere;Trusted_Connection=Yes\"");
+  for (const char* password : {"x;Data Source=elsewhere", "\"x\"\";y\"", "'x", "\"", ";"}) {
+    v.SetPassword(password);
+    const ado::ConnectionOptions back = ado::ConnectionOptions::Parse(v.BuildConnectionString());
+    EXPECT_EQ(back.data_source, "SRV1") << password;
+    EXPECT_EQ(back.password, password);
+    EXPECT_FALSE(back.trusted);
+  }
+  v.SetServer("db;1");
+  v.SetDatabase("Track;ing");
+  const ado::ConnectionOptions back = ado::ConnectionOptions::Parse(v.BuildConnectionString());
+  EXPECT_EQ(back.data_source, "db;1");
+  EXPECT_EQ(back.database, "Track;ing");
+  EXPECT_EQ(back.user_id, "sa");
 }
 
 TEST(clsConnectionVariables, AssignmentRules) {
