@@ -100,6 +100,11 @@ std::string OperatingSystemUser() {
 }
 
 void ConnectParams::Add(std::string keyword, std::string value) {
+  // libpq takes C strings: the value would end at the NUL, naming another
+  // host, database or login than the one asked for.
+  if (value.find('\0') != std::string::npos) {
+    ThrowConnectionError("Invalid connection string: the " + keyword + " holds a NUL character");
+  }
   values_.emplace_back(std::move(keyword), std::move(value));
 }
 

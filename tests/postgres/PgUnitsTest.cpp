@@ -84,6 +84,21 @@ TEST(PgDataSource, LoginsAndSessionSettings) {
   EXPECT_EQ(params.TimeoutSeconds(), 1);  // honoured as given, not rounded up to 2
 }
 
+TEST(PgDataSource, ANulInAValueIsRefusedRatherThanCutShort) {
+  // libpq would read "db1" and "Tracking": another server, another database.
+  for (const std::string& text :
+       {std::string("Data Source=db1\0.evil,5432;Database=x", 37),
+        std::string("Data Source=db1;Database=Tracking\0x", 35),
+        std::string("Data Source=db1;Database=x;User ID=sa\0;Password=p", 49)}) {
+    try {
+      ConnectParams::From(ConnectionOptions::Parse(text));
+      ADD_FAILURE() << "taken: " << text;
+    } catch (const EngineError& e) {
+      EXPECT_NE(std::string(e.what()).find("NUL"), std::string::npos) << e.what();
+    }
+  }
+}
+
 TEST(PgDataSource, ConnectTimeoutIsHonouredAsGiven) {
   // A listener that never answers: the connect waits for the server's first
   // word until the limit, one second here (libpq alone would wait two).
