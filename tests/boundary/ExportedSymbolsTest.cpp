@@ -84,6 +84,12 @@ TEST_F(ExportedSymbols, NameOnlyWhatThePublicHeadersDeclare) {
   // function or an inner namespace; inner namespaces are all internal.
   static const std::regex kOwn(R"(kx4::(?:ado::)?(\(anonymous namespace\)|\w+))");
   for (const std::string& symbol : symbols_) {
+    // A standard template instantiated over an internal type is the
+    // compiler's: an unoptimised build (the sanitize preset) leaves some out
+    // of line, and GCC gives a few of them default visibility whatever the
+    // type's.  They name no class of the library.
+    if (symbol.rfind("std::", 0) == 0)
+      continue;
     for (std::sregex_iterator it(symbol.begin(), symbol.end(), kOwn), end; it != end; ++it)
       EXPECT_TRUE(public_names.count((*it)[1])) << (*it)[1] << " in " << symbol;
   }
