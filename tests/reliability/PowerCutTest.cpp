@@ -114,8 +114,9 @@ TEST(PowerCut, EverySavedJobSurvivesACut) {
   std::map<std::string, int> landed;  // "write of the -wal file", ...
   for (int run = 0; run < rounds; ++run) {
     const int mode = run % 3;
-    // Mostly within the first jobs; one cut in ten after many more.
-    const int at = chance.OneIn(10) ? chance.Between(1, 6000) : chance.Between(1, 400);
+    // Mostly within the first jobs; one cut in five after enough of them for
+    // the log to reach its checkpoint.
+    const int at = chance.OneIn(5) ? chance.Between(1, 8000) : chance.Between(1, 400);
     std::vector<std::string> argv = {
         KX4_CRASH_CHILD,    "powercut",           std::to_string(run),
         std::to_string(at), std::to_string(mode), std::to_string(chance.Between(0, 1 << 30))};
