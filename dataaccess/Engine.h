@@ -65,6 +65,14 @@ class EngineConnection {
   virtual void BeginTransaction() = 0;
   virtual void CommitTransaction() = 0;
   virtual void RollbackTransaction() = 0;
+
+  // For the connection pool.  Reusable: no transaction is open and nothing
+  // has run that leaves state behind for the next user (statements other
+  // than SELECT, INSERT, UPDATE and DELETE: temporary tables, settings,
+  // attachments).  Usable: a cheap check, without a round trip, that the
+  // connection can still serve after lying idle.
+  virtual bool Reusable() const { return false; }
+  virtual bool Usable() { return true; }
 };
 
 class Engine {
@@ -73,6 +81,10 @@ class Engine {
   virtual std::unique_ptr<EngineConnection> Open(const ConnectionOptions& options) const = 0;
   virtual void CreateDatabase(const ConnectionOptions& options) const = 0;
   virtual void DropDatabase(const ConnectionOptions& options) const = 0;
+  // Names the database the options lead to (the file, or the server and
+  // database name), the same for every spelling of it; throws EngineError
+  // where Open would for the same reason.
+  virtual std::string Location(const ConnectionOptions& options) const = 0;
 };
 
 const Engine& SqliteEngine();

@@ -268,6 +268,21 @@ void PgConnection::RunScript(const std::string& sql) {
   Command(sql.c_str());
 }
 
+bool PgConnection::Reusable() const {
+  return !left_state_ && PQstatus(conn_) == CONNECTION_OK &&
+         PQtransactionStatus(conn_) == PQTRANS_IDLE;
+}
+
+bool PgConnection::Usable() {
+  if (PQstatus(conn_) != CONNECTION_OK || PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+    return false;
+  }
+  // An idle session is owed nothing; readable means a termination notice or
+  // the end of the connection.
+  pollfd entry{PQsocket(conn_), POLLIN, 0};
+  return poll(&entry, 1, 0) == 0;
+}
+
 void PgConnection::BeginTransaction() {
   Command(read_only_ ? "BEGIN READ ONLY" : "BEGIN");
 }
@@ -325,7 +340,9 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
   if (wrap) {
     own("BEGIN READ ONLY");
   }
-  const bool set_timeout = timeout_ms != timeout_ms_;
+  // A read-mode session runs report statements: whatever one of them did to
+  // the setting, the next runs under its own time-out again.
+  const bool set_timeout = read_only_ || timeout_ms != timeout_ms_;
   if (set_timeout) {
     own("SET statement_timeout = " + std::to_string(timeout_ms));
   }
@@ -441,6 +458,7 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
                            int32_t timeout_seconds, ResultTable* rows, int64_t& affected) {
   affected = -1;
   const PgBatch& translated = translator_.Translate(batch, read_only_);
+  left_state_ |= translated.leaves_state;
   if (translated.statements.empty()) {
     return false;
   }

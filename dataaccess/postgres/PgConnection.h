@@ -40,6 +40,9 @@ class PgConnection final : public EngineConnection {
   void BeginTransaction() override;
   void CommitTransaction() override;
   void RollbackTransaction() override;
+  bool Reusable() const override;
+  // Nothing arrived while idle: the server has not ended the session.
+  bool Usable() override;
 
   // Runs PostgreSQL text as it stands through the simple protocol (several
   // statements, no parameters); for schema scripts and maintenance.
@@ -65,6 +68,7 @@ class PgConnection final : public EngineConnection {
   PgTranslator translator_;
   bool read_only_ = false;
   int64_t timeout_ms_ = -1;  // statement_timeout in force; -1 = not known
+  bool left_state_ = false;  // ran a statement that may leave state behind
   std::unordered_map<unsigned, std::vector<int>> flag_columns_;
   std::optional<std::unordered_set<std::string>> money_columns_;
 };

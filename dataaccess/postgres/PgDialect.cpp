@@ -89,15 +89,16 @@ bool IsCastTarget(const std::vector<Token>& tokens, size_t i) {
                   "25006");
 }
 
-bool NamesReadOnlySetting(const Token& token) {
+bool NamesReadOnlySetting(const std::vector<Token>& tokens, size_t i) {
   std::string name;
-  if (token.kind == TokenKind::kWord) {
-    name = AsciiLower(token.text);
-  } else if (token.kind == TokenKind::kQuotedName) {
-    name = AsciiLower(dialect::NameText(token));
-  } else {
+  size_t next = 0;
+  if (tokens[i].kind != TokenKind::kWord && tokens[i].kind != TokenKind::kQuotedName) {
     return false;
   }
+  if (!dialect::ResolveName(tokens, i, name, next)) {
+    return true;  // a name the server refuses anyway
+  }
+  name = AsciiLower(name);
   return name == "default_transaction_read_only" || name == "transaction_read_only" ||
          name == "set_config";
 }
@@ -109,9 +110,12 @@ void CheckReadOnly(std::string_view statement) {
   std::vector<Token> tokens;
   dialect::Tokenize(statement, tokens);
   std::vector<const Token*> words;
-  for (const Token& token : tokens) {
-    if (Significant(token)) {
-      words.push_back(&token);
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (NamesReadOnlySetting(tokens, i)) {
+      ReadOnlyRefusal("changing the read-only setting");
+    }
+    if (Significant(tokens[i])) {
+      words.push_back(&tokens[i]);
     }
   }
   if (words.empty()) {
@@ -126,9 +130,6 @@ void CheckReadOnly(std::string_view statement) {
   }
   const bool setting = WordIs(first, "SET") || WordIs(first, "RESET");
   for (const Token* word : words) {
-    if (NamesReadOnlySetting(*word)) {
-      ReadOnlyRefusal("changing the read-only setting");
-    }
     if (setting &&
         (WordIs(*word, "TRANSACTION") || WordIs(*word, "CHARACTERISTICS") || WordIs(*word, "ALL") ||
          WordIs(*word, "SESSION_AUTHORIZATION") || WordIs(*word, "ROLE"))) {
@@ -356,10 +357,13 @@ PgTranslator::~PgTranslator() = default;
 const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only) {
   batch_.statements.clear();
   batch_.spellings.clear();
+  batch_.leaves_state = false;
   for (const dialect::Statement& statement : translator_.Translate(batch)) {
     if (read_only) {
       CheckReadOnly(statement.sql);
     }
+    batch_.leaves_state |=
+        statement.kind != dialect::StatementKind::kSelect && !dialect::ChangesData(statement.kind);
     PgStatement translated;
     translated.text = statement.sql;
     translated.first_param = statement.first_param;

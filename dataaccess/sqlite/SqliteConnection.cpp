@@ -254,6 +254,8 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
     throw e;
   }
   deadline_ = Clock::time_point::max();
+  device_ = st.st_dev;
+  inode_ = st.st_ino;
   catalog_.Load(db_);
   if (!read_only_)
     queue_.Open(path_);
@@ -568,7 +570,8 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
   if (static_cast<size_t>(translator_->ParamCount()) > params.size())
     throw MakeError(kErrCommandFailed, 8178, "07002",
                     "No value given for one or more required parameters.");
-  deadline_ = timeout_seconds > 0 ? Clock::now() + std::chrono::seconds(timeout_seconds)
+  last_used_ = Clock::now();
+  deadline_ = timeout_seconds > 0 ? last_used_ + std::chrono::seconds(timeout_seconds)
                                   : Clock::time_point::max();
   timed_out_ = false;
   if (timeout_seconds > 0)
@@ -579,6 +582,8 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
   for (const auto& s : statements) {
     writes |= dialect::ChangesData(s.kind) || s.kind == dialect::StatementKind::kOther;
     schema |= s.kind == dialect::StatementKind::kOther;
+    left_state_ |=
+        s.kind == dialect::StatementKind::kOther || s.kind == dialect::StatementKind::kSetOption;
   }
   // Autocommit writes run as one write transaction in the writers' queue, so
   // an insert and its identity query stay together.
@@ -650,6 +655,21 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
     catalog_.Load(db_);
   affected = changes ? changed : -1;
   return produced;
+}
+
+bool SqliteConnection::Reusable() const {
+  return !left_state_ && !in_transaction_ && !begun_ && !queue_.Held() &&
+         sqlite3_get_autocommit(db_) != 0;
+}
+
+bool SqliteConnection::Usable() {
+  const Clock::time_point now = Clock::now();
+  if (now - last_used_ < std::chrono::seconds(1))
+    return true;
+  last_used_ = now;
+  struct stat st = {};
+  return stat(path_.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == device_ &&
+         static_cast<uint64_t>(st.st_ino) == inode_;
 }
 
 void SqliteConnection::BeginTransaction() {

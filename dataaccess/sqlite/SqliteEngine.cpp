@@ -106,6 +106,10 @@ class Engine final : public ado::Engine {
     sqlite3_close_v2(db);
   }
 
+  std::string Location(const ConnectionOptions& options) const override {
+    return DatabasePath(options);
+  }
+
   void DropDatabase(const ConnectionOptions& options) const override {
     const std::string path = DatabasePath(options);
     for (const char* suffix : {"", "-wal", "-shm", "-journal", "-kx4q"})
