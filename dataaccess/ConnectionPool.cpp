@@ -121,7 +121,12 @@ void ConnectionPool::Give(std::string key, std::string location,
   if (!connection)
     return;
   if (generation != generation_) {
-    // The parent's: left alone.
+    std::lock_guard lock(mutex_);
+    try {
+      inherited_.push_back(connection.get());
+    } catch (const std::bad_alloc&) {
+      // Forgotten all the same.
+    }
     static_cast<void>(connection.release());
     return;
   }
@@ -242,6 +247,13 @@ void ConnectionPool::AfterForkInChild() {
   ++pool.generation_;
   // The parent's reaper: it does not exist here, and its object is not ours
   // to join.
+  if (pool.reaper_) {
+    try {
+      pool.inherited_reapers_.push_back(pool.reaper_);
+    } catch (const std::bad_alloc&) {
+      // Forgotten all the same.
+    }
+  }
   pool.reaper_ = nullptr;
   pool.reaper_running_ = false;
   // A waiter that exists only in the parent may be recorded in it.

@@ -89,6 +89,9 @@ class ConnectionPool {
   // Bumped in every child process: a lease of an older generation was
   // opened by an ancestor.
   uint64_t generation_ = 0;
+  // In a child: what belongs to an ancestor, kept and never closed or joined.
+  std::vector<EngineConnection*> inherited_;
+  std::vector<std::thread*> inherited_reapers_;
 };
 
 }  // namespace kx4::ado
