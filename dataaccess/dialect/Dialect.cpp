@@ -24,10 +24,11 @@ bool IsSpace(unsigned char c) {
 // End of a literal opened by `quote` at `i` (the quote itself), doubled
 // quotes standing for one; with `backslash`, a backslash also escapes the
 // character after it.  `open` tells a literal that ran to the end.
-size_t QuotedEnd(std::string_view s, size_t i, char quote, bool& open, bool backslash = false) {
+template <bool kBackslash = false>
+size_t QuotedEnd(std::string_view s, size_t i, char quote, bool& open) {
   ++i;
   while (i < s.size()) {
-    if (backslash && s[i] == '\\') {
+    if (kBackslash && s[i] == '\\') {
       i += 2;
       continue;
     }
@@ -42,6 +43,28 @@ size_t QuotedEnd(std::string_view s, size_t i, char quote, bool& open, bool back
   }
   open = true;
   return s.size();
+}
+
+// N'..', E'..' (backslash escapes), U&'..' and U&".." at `i`: moves `i` past
+// the literal and returns its kind, or returns kWord with `i` unmoved.
+TokenKind PrefixedLiteral(std::string_view s, size_t& i, bool& open) {
+  const char c = s[i];
+  const char next = i + 1 < s.size() ? s[i + 1] : '\0';
+  if (next == '\'' && (c == 'N' || c == 'n')) {
+    i = QuotedEnd(s, i + 1, '\'', open);
+    return TokenKind::kNString;
+  }
+  if (next == '\'' && (c == 'E' || c == 'e')) {
+    i = QuotedEnd<true>(s, i + 1, '\'', open);
+    return TokenKind::kString;
+  }
+  if (next == '&' && (c == 'U' || c == 'u') && i + 2 < s.size() &&
+      (s[i + 2] == '\'' || s[i + 2] == '"')) {
+    const char quote = s[i + 2];
+    i = QuotedEnd(s, i + 2, quote, open);
+    return quote == '"' ? TokenKind::kQuotedName : TokenKind::kString;
+  }
+  return TokenKind::kWord;
 }
 
 // Length of the dollar-quote tag ("$$", "$tag$") at `i`, or 0.  A tag does
@@ -114,18 +137,17 @@ void Tokenize(std::string_view s, std::vector<Token>& out) {
   while (i < n) {
     const size_t start = i;
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    const char next = i + 1 < n ? s[i + 1] : '\0';
     bool open = false;
     TokenKind kind;
     if (IsSpace(c)) {
       while (i < n && IsSpace(static_cast<unsigned char>(s[i])))
         ++i;
       kind = TokenKind::kSpace;
-    } else if (c == '-' && next == '-') {
+    } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
       while (i < n && s[i] != '\n' && s[i] != '\r')
         ++i;
       kind = TokenKind::kComment;
-    } else if (c == '/' && next == '*') {
+    } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
       int depth = 0;
       open = true;
       while (i < n) {
@@ -145,21 +167,6 @@ void Tokenize(std::string_view s, std::vector<Token>& out) {
       kind = TokenKind::kComment;
     } else if (c == '\'') {
       i = QuotedEnd(s, i, '\'', open);
-      kind = TokenKind::kString;
-    } else if ((c == 'N' || c == 'n') && next == '\'') {
-      i = QuotedEnd(s, i + 1, '\'', open);
-      kind = TokenKind::kNString;
-    } else if ((c == 'E' || c == 'e') && next == '\'') {
-      i = QuotedEnd(s, i + 1, '\'', open, true);
-      kind = TokenKind::kString;
-    } else if ((c == 'U' || c == 'u') && next == '&' && i + 2 < n &&
-               (s[i + 2] == '\'' || s[i + 2] == '"')) {
-      i = QuotedEnd(s, i + 2, s[i + 2], open);
-      kind = s[start + 2] == '"' ? TokenKind::kQuotedName : TokenKind::kString;
-    } else if (const size_t tag = c == '$' ? DollarTag(s, i) : 0) {
-      const size_t end = s.find(s.substr(i, tag), i + tag);
-      open = end == std::string_view::npos;
-      i = open ? n : end + tag;
       kind = TokenKind::kString;
     } else if (c == '[') {
       i = QuotedEnd(s, i, ']', open);
@@ -188,9 +195,16 @@ void Tokenize(std::string_view s, std::vector<Token>& out) {
       }
       kind = TokenKind::kNumber;
     } else if (IsWordStart(c)) {
-      while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
-        ++i;
-      kind = TokenKind::kWord;
+      kind = PrefixedLiteral(s, i, open);
+      if (kind == TokenKind::kWord) {
+        while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
+          ++i;
+      }
+    } else if (const size_t tag = c == '$' ? DollarTag(s, i) : 0) {
+      const size_t end = s.find(s.substr(i, tag), i + tag);
+      open = end == std::string_view::npos;
+      i = open ? n : end + tag;
+      kind = TokenKind::kString;
     } else if (c == '@') {
       ++i;
       while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))

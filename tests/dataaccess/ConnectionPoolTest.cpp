@@ -69,8 +69,9 @@ TEST_P(ConnectionPoolTest, AClosedCleanConnectionIsTakenAgain) {
   // While it is in use, another open gets a connection of its own.
   auto second = Connect();
   EXPECT_EQ(Applications(second), 1);
-  if (!IsSqlite())
+  if (!IsSqlite()) {
     EXPECT_NE(Backend(second), backend);
+  }
 }
 
 TEST_P(ConnectionPoolTest, ConnectionsLeftWithStateAreClosed) {
@@ -135,8 +136,9 @@ TEST_P(ConnectionPoolTest, ADeadOrReplacedConnectionIsNotTaken) {
   }
   auto again = Connect();
   EXPECT_EQ(Applications(again), IsSqlite() ? 0 : 1);
-  if (!IsSqlite())
+  if (!IsSqlite()) {
     EXPECT_NE(Backend(again), backend);
+  }
 }
 
 TEST_P(ConnectionPoolTest, DroppingADatabaseClosesItsPooledConnections) {
@@ -165,8 +167,9 @@ TEST_P(ConnectionPoolTest, IdleConnectionsAreClosedAfterTheLimit) {
   c->Close();
   EXPECT_EQ(Idle(), before + 1);
   EXPECT_TRUE(Eventually([&] { return Idle() == before; }));
-  if (!IsSqlite())
+  if (!IsSqlite()) {
     EXPECT_TRUE(Eventually([&] { return !BackendAlive(backend); }));
+  }
 }
 
 TEST_P(ConnectionPoolTest, AForkedChildUsesConnectionsOfItsOwn) {
