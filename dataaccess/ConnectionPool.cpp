@@ -206,7 +206,7 @@ void ConnectionPool::StartReaper() {
     delete reaper_;
     reaper_ = nullptr;
   }
-  reaper_ = new std::thread(&ConnectionPool::Reap, this);
+  reaper_ = new std::thread([this] { Reap(); });
   reaper_running_ = true;
 }
 
