@@ -81,9 +81,9 @@ class Engine {
   virtual std::unique_ptr<EngineConnection> Open(const ConnectionOptions& options) const = 0;
   virtual void CreateDatabase(const ConnectionOptions& options) const = 0;
   virtual void DropDatabase(const ConnectionOptions& options) const = 0;
-  // Names the database the options lead to (the file, or the server and
-  // database name), the same for every spelling of it; throws EngineError
-  // where Open would for the same reason.
+  // Names the database the options lead to: the file, or the server's
+  // address and the database name.  Throws EngineError where Open would for
+  // the same reason.
   virtual std::string Location(const ConnectionOptions& options) const = 0;
 };
 
