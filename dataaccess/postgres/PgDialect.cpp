@@ -275,10 +275,17 @@ std::vector<std::string> AggregatedColumns(std::string_view select) {
 class PgTranslator::Hooks final : public dialect::Hooks {
  public:
   void Placeholder(int index, std::string& out) const override {
+    if (null_markers && static_cast<size_t>(index) < null_markers->size() &&
+        (*null_markers)[static_cast<size_t>(index)]) {
+      out += "NULL";
+      return;
+    }
     out += '$';
     out += std::to_string(index + 1);
   }
-  void Identity(std::string& out) const override { out += "lastval()"; }
+  // lastval() fails before the session's first identity; the schema's
+  // kx4_identity() gives NULL then.
+  void Identity(std::string& out) const override { out += "kx4_identity()"; }
   // The server's local clock, to the second like the column it fills.
   void CurrentTime(std::string& out) const override { out += "LOCALTIMESTAMP(0)"; }
   void CastSmallDateTime(std::string_view expr, std::string& out) const override {
@@ -348,17 +355,23 @@ class PgTranslator::Hooks final : public dialect::Hooks {
     }
     return 0;
   }
+
+  const std::vector<bool>* null_markers = nullptr;  // for the batch being translated
 };
 
 PgTranslator::PgTranslator() : hooks_(std::make_unique<Hooks>()), translator_(*hooks_) {}
 
 PgTranslator::~PgTranslator() = default;
 
-const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only) {
+const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
+                                       const std::vector<bool>& null_markers) {
   batch_.statements.clear();
   batch_.spellings.clear();
   batch_.leaves_state = false;
-  for (const dialect::Statement& statement : translator_.Translate(batch)) {
+  hooks_->null_markers = &null_markers;
+  const std::vector<dialect::Statement>& statements = translator_.Translate(batch);
+  hooks_->null_markers = nullptr;
+  for (const dialect::Statement& statement : statements) {
     if (read_only) {
       CheckReadOnly(statement.sql);
     }
