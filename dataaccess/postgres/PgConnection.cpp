@@ -644,6 +644,7 @@ void PgConnection::Fill(const PGresult* result, std::string_view statement,
                         ResultTable& rows) {
   const int fields = PQnfields(result);
   const int tuples = PQntuples(result);
+  rows.ReserveColumns(static_cast<size_t>(fields));
 
   // Tables whose flag columns are not known yet, looked up in one query.
   std::vector<unsigned> unknown;

@@ -513,6 +513,7 @@ void SqliteConnection::Bind(sqlite3_stmt* st, const dialect::Statement& s,
 void SqliteConnection::Fetch(Prepared& p, ResultTable& rows) {
   sqlite3_stmt* st = p.stmt;
   const int n = static_cast<int>(p.readers.size());
+  rows.ReserveColumns(static_cast<size_t>(n));
   for (int c = 0; c < n; ++c)
     rows.AddColumn(sqlite3_column_name(st, c), p.types[c]);
   const Reader* readers = p.readers.data();
