@@ -279,8 +279,11 @@ void ResultTable::AppendInteger(int64_t value) {
 
 void ResultTable::AppendDouble(double value) {
   Column& c = Next();
-  if (c.storage == Storage::kOpen)
+  if (c.storage == Storage::kOpen) {
+    // A column of no declared type whose first value is a real.
     Settle(c, Storage::kDouble);
+    c.type = adDouble;
+  }
   switch (c.storage) {
     case Storage::kDouble:
       PushFixed(c, &value, 8);

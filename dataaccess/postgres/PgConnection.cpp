@@ -242,6 +242,14 @@ PgConnection::PgConnection(const ConnectParams& params) : read_only_(params.Read
   // library has no business writing them to the host's standard error.
   PQsetNoticeProcessor(
       conn_, [](void*, const char*) {}, nullptr);
+  try {
+    LoadCatalogue();
+  } catch (...) {
+    PQfinish(conn_);
+    conn_ = nullptr;
+    throw;
+  }
+  translator_.SetCatalogue(&catalogue_);
 }
 
 PgConnection::~PgConnection() {
@@ -440,7 +448,11 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
 bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>& params,
                            int32_t timeout_seconds, ResultTable* rows, int64_t& affected) {
   affected = -1;
-  const PgBatch& translated = translator_.Translate(batch, read_only_);
+  param_kinds_.clear();
+  for (const Parameter& p : params) {
+    param_kinds_.push_back(dialect::KindOfParameter(p));
+  }
+  const PgBatch& translated = translator_.Translate(batch, read_only_, param_kinds_);
   if (translated.statements.empty()) {
     return false;
   }
@@ -452,12 +464,10 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
     results.emplace_back(result);
   }
   const PGresult* last_set = nullptr;
-  std::string_view last_text;
   for (size_t i = 0; i < results.size(); ++i) {
     const ResultPtr& result = results[i];
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
       last_set = result.get();
-      last_text = translated.statements[i].text;
       continue;
     }
     std::string_view tag = PQcmdStatus(result.get());
@@ -467,9 +477,13 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
       affected = (affected < 0 ? 0 : affected) + count.value_or(0);
     }
   }
+  if (std::any_of(translated.statements.begin(), translated.statements.end(),
+                  [](const PgStatement& s) { return s.schema; })) {
+    LoadCatalogue();
+  }
   if (last_set && rows) {
     ResultTable table;
-    Fill(last_set, last_text, translated.spellings, table);
+    Fill(last_set, translated.spellings, table);
     *rows = std::move(table);
   }
   return last_set != nullptr;
@@ -520,31 +534,37 @@ void PgConnection::LoadFlagColumns(const std::vector<unsigned>& tables) {
   }
 }
 
-bool PgConnection::IsMoneyColumn(const std::string& name) {
-  if (!money_columns_) {
-    ResultPtr result(
-        PQexec(conn_,
-               "SELECT DISTINCT lower(a.attname) FROM pg_catalog.pg_attribute a "
-               "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
-               "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-               "WHERE a.atttypid = 'pg_catalog.numeric'::pg_catalog.regtype "
-               "AND a.atttypmod = ((19 << 16) | 4) + 4 AND a.attnum > 0 AND NOT a.attisdropped "
-               "AND n.nspname NOT IN ('pg_catalog', 'information_schema')"));
-    if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
-      if (!result || PQstatus(conn_) == CONNECTION_BAD) {
-        throw ConnectionError(conn_, false);
-      }
-      throw ResultError(result.get());
+void PgConnection::LoadCatalogue() {
+  // Domains count as their base types: "currency" is numeric(19,4).
+  ResultPtr result(
+      PQexec(conn_,
+             "SELECT c.relname, a.attname, COALESCE(NULLIF(t.typbasetype, 0), a.atttypid), "
+             "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END, "
+             "t.typtype = 'd' AND t.typname = 'flag' "
+             "FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+             "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+             "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
+             "WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND a.attnum > 0 AND NOT a.attisdropped "
+             "AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\\_%'"));
+  if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
+    if (!result || PQstatus(conn_) == CONNECTION_BAD) {
+      throw ConnectionError(conn_, false);
     }
-    money_columns_.emplace();
-    for (int row = 0; row < PQntuples(result.get()); ++row) {
-      money_columns_->insert(PQgetvalue(result.get(), row, 0));
-    }
+    throw ResultError(result.get());
   }
-  return money_columns_->contains(name);
+  catalogue_.Clear();
+  for (int row = 0; row < PQntuples(result.get()); ++row) {
+    const auto type = ParseInteger(PQgetvalue(result.get(), row, 2));
+    const auto modifier = ParseInteger(PQgetvalue(result.get(), row, 3));
+    const bool flag = std::string_view(PQgetvalue(result.get(), row, 4)) == "t";
+    const int32_t ado = AdoTypeFor(static_cast<unsigned>(type.value_or(0)),
+                                   static_cast<int>(modifier.value_or(-1)), flag);
+    catalogue_.Add(PQgetvalue(result.get(), row, 0), PQgetvalue(result.get(), row, 1),
+                   dialect::KindOfAdoType(ado), flag);
+  }
 }
 
-void PgConnection::Fill(const PGresult* result, std::string_view statement,
+void PgConnection::Fill(const PGresult* result,
                         const std::unordered_map<std::string, std::string>& spellings,
                         ResultTable& rows) {
   const int fields = PQnfields(result);
@@ -566,7 +586,6 @@ void PgConnection::Fill(const PGresult* result, std::string_view statement,
   // How each column is read, decided once.
   enum class Reader : uint8_t { kBool, kInteger, kDouble, kMoney, kTimestamp, kTime, kText };
   std::vector<Reader> readers(static_cast<size_t>(fields));
-  std::optional<std::vector<std::string>> aggregated;
   for (int column = 0; column < fields; ++column) {
     const unsigned type = PQftype(result, column);
     bool flag = false;
@@ -575,18 +594,6 @@ void PgConnection::Fill(const PGresult* result, std::string_view statement,
       flag = std::find(flags.begin(), flags.end(), PQftablecol(result, column)) != flags.end();
     }
     int32_t ado_type = AdoTypeFor(type, PQfmod(result, column), flag);
-    if (type == kOidNumeric && PQfmod(result, column) < 0 && PQftable(result, column) == 0) {
-      // SUM, MIN, MAX and AVG of money stay money, as they do on the server
-      // the statements were written for.
-      if (!aggregated) {
-        aggregated = AggregatedColumns(statement);
-      }
-      const size_t item = static_cast<size_t>(column);
-      if (item < aggregated->size() && !(*aggregated)[item].empty() &&
-          IsMoneyColumn((*aggregated)[item])) {
-        ado_type = adCurrency;
-      }
-    }
     Reader reader = Reader::kText;
     switch (ado_type) {
       case adBoolean:

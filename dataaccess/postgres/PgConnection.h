@@ -6,7 +6,8 @@
 // same pipeline, sent only when it changes.  A read-mode session starts
 // read-only and runs every batch in a read-only transaction of its own.
 // Result columns take the types a SQL Server provider reports: smallint
-// columns of the "flag" domain are booleans, numeric(19,4) is money.
+// columns of the "flag" domain are booleans, numeric(19,4) is money (typed
+// statements cast their money results to it).
 #ifndef KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
 #define KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
 
@@ -18,7 +19,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "dataaccess/Engine.h"
@@ -51,12 +51,10 @@ class PgConnection final : public EngineConnection {
   // Sends the statements in one round trip; throws the first failure.
   std::vector<PGresult*> RunPipeline(const PgBatch& batch, const std::vector<Parameter>& params,
                                      int32_t timeout_ms);
-  // `statement` is the text that produced the result.
-  void Fill(const PGresult* result, std::string_view statement,
-            const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows);
-  // Whether a column of this (lower-case) name anywhere in the database is
-  // money; the names are read once per connection.
-  bool IsMoneyColumn(const std::string& name);
+  void Fill(const PGresult* result, const std::unordered_map<std::string, std::string>& spellings,
+            ResultTable& rows);
+  // Reads the kinds of the stored columns, for typing statements.
+  void LoadCatalogue();
   // Which columns of these tables are flags, from the catalogue, cached.
   const std::vector<int>& FlagColumns(unsigned table_oid);
   void LoadFlagColumns(const std::vector<unsigned>& tables);
@@ -66,7 +64,8 @@ class PgConnection final : public EngineConnection {
   bool read_only_ = false;
   int64_t timeout_ms_ = -1;  // statement_timeout in force; -1 = not known
   std::unordered_map<unsigned, std::vector<int>> flag_columns_;
-  std::optional<std::unordered_set<std::string>> money_columns_;
+  dialect::Catalogue catalogue_;
+  std::vector<dialect::ValueKind> param_kinds_;
 };
 
 }  // namespace kx4::ado::pg

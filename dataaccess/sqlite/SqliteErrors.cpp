@@ -120,6 +120,14 @@ EngineError Translate(sqlite3* db, int rc, std::string_view database, bool timed
     return MakeError(
         kErrCommandFailed, 209, "42000",
         "Ambiguous column name '" + After(message, "ambiguous column name: ") + "'." + engine);
+  if (StartsWith(message, "Arithmetic overflow error") || message == "integer overflow")
+    return MakeError(
+        kErrCommandFailed, 8115, "22003",
+        "Arithmetic overflow error converting expression to data type money." + engine);
+  if (StartsWith(message, "Divide by zero error"))
+    return MakeError(kErrCommandFailed, 8134, "22012", message);
+  if (StartsWith(message, "Cannot convert a char value to money"))
+    return MakeError(kErrCommandFailed, 245, "22018", message);
   if (StartsWith(message, "Conversion failed"))
     return MakeError(kErrCommandFailed, 241, "22007", message);
   if (StartsWith(message, "The invalid escape character"))

@@ -1,0 +1,73 @@
+// What translation knows of values: the kind of every stored column, by
+// table, as the engine reports it, and the kind of a bound parameter.  Both
+// engines fill one Catalogue from their own system tables.
+#ifndef KX4DATA_DATAACCESS_DIALECT_CATALOGUE_H_
+#define KX4DATA_DATAACCESS_DIALECT_CATALOGUE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace kx4::ado {
+class Parameter;
+}
+
+namespace kx4::ado::dialect {
+
+// The kind of value an expression yields, as far as translation needs it.
+enum class ValueKind : uint8_t {
+  kUnknown,  // an engine-native construct, a column of no known table
+  kNull,     // NULL, or a parameter without a value
+  kInteger,  // integer and flag columns, counts, integer literals
+  kDecimal,  // exact numbers with decimals: 1.15, decimal columns
+  kFloat,    // approximate numbers
+  kMoney,    // exact, four decimal places
+  kText,
+  kDate,
+  kBoolean,  // a condition
+};
+
+// The kind of a column or parameter of this ADO type (adCurrency is money,
+// adNumeric a decimal).
+ValueKind KindOfAdoType(int32_t ado_type);
+// By the ADO type; adNumeric, the type of "anything else", by the value held.
+ValueKind KindOfParameter(const Parameter& parameter);
+
+class Catalogue {
+ public:
+  void Clear();
+  void Add(std::string_view table, std::string_view column, ValueKind kind, bool flag = false);
+
+  bool HasTable(std::string_view table) const;
+  // kUnknown when the table or the column is not known.
+  ValueKind Kind(std::string_view table, std::string_view column) const;
+  bool IsFlag(std::string_view table, std::string_view column) const;
+  // Whether some table has a money column of this name: statements that name
+  // none (and bind no money) need no typing.
+  bool IsMoneyName(std::string_view column) const;
+
+ private:
+  // Names compare as the engines compare unquoted names: ASCII case ignored.
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const;
+  };
+  struct Equal {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  struct Column {
+    ValueKind kind;
+    bool flag;
+  };
+  using Columns = std::unordered_map<std::string, Column, Hash, Equal>;
+  const Column* Find(std::string_view table, std::string_view column) const;
+
+  std::unordered_map<std::string, Columns, Hash, Equal> tables_;
+  std::unordered_map<std::string, bool, Hash, Equal> money_names_;
+};
+
+}  // namespace kx4::ado::dialect
+
+#endif  // KX4DATA_DATAACCESS_DIALECT_CATALOGUE_H_
