@@ -544,10 +544,13 @@ Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
           Restore(m);
         } else {
           size_t r = pos_;
-          if (IsWord(r, ie, "AS"))
+          const bool as = IsWord(r, ie, "AS");
+          if (as)
             ++r;
+          // After AS any word names the column ("AS Left").
           if (r + 1 == ie && o.name.empty() &&
-              (IsNameToken(r, ie) || Tok(r).kind == TokenKind::kString)) {
+              (IsNameToken(r, ie) || Tok(r).kind == TokenKind::kString ||
+               (as && Tok(r).kind == TokenKind::kWord))) {
             const Token& alias = Tok(r);
             o.name = alias.kind == TokenKind::kString && alias.text.size() >= 2
                          ? alias.text.substr(1, alias.text.size() - 2)
@@ -605,10 +608,11 @@ void Analyzer::From(size_t b, size_t e, Scope& scope) {
       if (IsWord(p + 1, c, "SELECT") || IsKind(p + 1, c, TokenKind::kOpen)) {
         const Range r = Query(p + 1, c, scope.parent);
         p = c + 1;
-        if (IsWord(p, e, "AS"))
+        const bool as = IsWord(p, e, "AS");
+        if (as)
           ++p;
         std::string_view alias;
-        if (IsNameToken(p, e))
+        if (IsNameToken(p, e) || (as && IsKind(p, e, TokenKind::kWord)))
           alias = NameText(Tok(p++));
         sources_.push_back(Source{alias, {}, r});
       } else {
@@ -621,10 +625,11 @@ void Analyzer::From(size_t b, size_t e, Scope& scope) {
         name += 2;
       const std::string_view table = NameText(Tok(name));
       p = name + 1;
-      if (IsWord(p, e, "AS"))
+      const bool as = IsWord(p, e, "AS");
+      if (as)
         ++p;
       std::string_view alias = table;
-      if (IsNameToken(p, e))
+      if (IsNameToken(p, e) || (as && IsKind(p, e, TokenKind::kWord)))
         alias = NameText(Tok(p++));
       if (IsWord(p, e, "WITH") && IsKind(p + 1, e, TokenKind::kOpen))
         p = Close(p + 1, e) + 1;

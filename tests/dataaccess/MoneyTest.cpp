@@ -29,8 +29,8 @@ class MoneyExpressions : public EngineTest {
   void AddUser(const char* name, const char* quota, bool use_quota) {
     Execute(c_,
             "INSERT INTO tblUsers (PinCode, Name, UseQuota, QuotaRemaining) VALUES (?, ?, ?, ?)",
-            {std::string("pin-") + name, std::string(name), static_cast<int16_t>(use_quota ? -1 : 0),
-             Currency::Parse(quota)});
+            {std::string("pin-") + name, std::string(name),
+             static_cast<int16_t>(use_quota ? -1 : 0), Currency::Parse(quota)});
   }
 
   // The first field of `sql`, with its type.
@@ -77,8 +77,7 @@ TEST_P(MoneyExpressions, AggregatesAndArithmeticStayMoney) {
   EXPECT_EQ(type, ado::adCurrency);
   EXPECT_EQ(One("SELECT -QuotaRemaining FROM tblUsers WHERE Name = N'Cid'"), Money("0.0002"));
   EXPECT_EQ(One("SELECT 10 - QuotaRemaining FROM tblUsers WHERE Name = N'Ann'"), Money("8.5"));
-  EXPECT_EQ(One("SELECT QuotaRemaining + '0.25' FROM tblUsers WHERE Name = N'Ann'"),
-            Money("1.75"));
+  EXPECT_EQ(One("SELECT QuotaRemaining + '0.25' FROM tblUsers WHERE Name = N'Ann'"), Money("1.75"));
   EXPECT_EQ(One("SELECT ? FROM tblUsers WHERE Name = N'Ann'", {Currency::Parse("2.5")}, &type),
             Money("2.5"));
   EXPECT_EQ(type, ado::adCurrency);
@@ -96,8 +95,7 @@ TEST_P(MoneyExpressions, ResultsRoundHalfAwayFromZeroToFourPlaces) {
   EXPECT_EQ(One("SELECT QuotaRemaining / 3" + ann), Money("0.5"));
   EXPECT_EQ(One("SELECT QuotaRemaining / 7" + ann), Money("0.2143"));
   EXPECT_EQ(One("SELECT (QuotaRemaining / 7) * 7" + ann), Money("1.5001"));
-  EXPECT_EQ(One("SELECT QuotaRemaining * QuotaRemaining * QuotaRemaining" + ann),
-            Money("3.375"));
+  EXPECT_EQ(One("SELECT QuotaRemaining * QuotaRemaining * QuotaRemaining" + ann), Money("3.375"));
   EXPECT_EQ(One("SELECT 1 / QuotaRemaining" + ann), Money("0.6667"));
   EXPECT_EQ(One("SELECT QuotaRemaining / QuotaRemaining" + ann), Money("1"));
   EXPECT_EQ(One("SELECT QuotaRemaining * 1.15" + ann), Money("1.725"));
@@ -176,12 +174,11 @@ TEST_P(MoneyExpressions, ApproximateAndUnknownContextsSeeUnits) {
   EXPECT_EQ(type, ado::adDouble);
   EXPECT_DOUBLE_EQ(
       One("SELECT QuotaRemaining * ? FROM tblUsers WHERE Name = N'Ann'", {2.0}).ToDouble(), 3.0);
-  EXPECT_DOUBLE_EQ(One("SELECT CAST(QuotaRemaining AS float) FROM tblUsers WHERE Name = N'Ann'")
-                       .ToDouble(),
-                   1.5);
-  EXPECT_DOUBLE_EQ(One("SELECT SIGN(QuotaRemaining - 2) FROM tblUsers WHERE Name = N'Ann'")
-                       .ToDouble(),
-                   -1.0);
+  EXPECT_DOUBLE_EQ(
+      One("SELECT CAST(QuotaRemaining AS float) FROM tblUsers WHERE Name = N'Ann'").ToDouble(),
+      1.5);
+  EXPECT_DOUBLE_EQ(
+      One("SELECT SIGN(QuotaRemaining - 2) FROM tblUsers WHERE Name = N'Ann'").ToDouble(), -1.0);
   EXPECT_EQ(One("SELECT N'Q: ' + Name + N'!' FROM tblUsers WHERE Name = N'Ann'"),
             Variant("Q: Ann!"));
 }
