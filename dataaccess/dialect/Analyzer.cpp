@@ -146,6 +146,7 @@ void Analyzer::Run(const std::vector<Token>& tokens, size_t begin, size_t end, S
   sources_.clear();
   results_ = {};
   depth_ = 0;
+  abandoned_ = false;
   for (size_t i = begin; i < end; ++i) {
     if (!Significant(tokens[i]))
       continue;
@@ -154,6 +155,11 @@ void Analyzer::Run(const std::vector<Token>& tokens, size_t begin, size_t end, S
       markers_.push_back(static_cast<uint32_t>(i));
   }
   Statement(0, sig_.size(), kind);
+  if (abandoned_) {
+    nodes_.clear();
+    outputs_.clear();
+    results_ = {};
+  }
 }
 
 bool Analyzer::IsResult(int32_t node) const {
@@ -403,8 +409,10 @@ void Analyzer::Delete(size_t b, size_t e) {
 }
 
 Analyzer::Range Analyzer::Query(size_t b, size_t e, const Scope* outer) {
-  if (depth_ >= kMaxDepth)
+  if (abandoned_ || depth_ >= kMaxDepth) {
+    abandoned_ = true;
     return {};
+  }
   ++depth_;
   // Branches of UNION, EXCEPT and INTERSECT.
   constexpr size_t kMaxBranches = 32;
@@ -706,11 +714,22 @@ void Analyzer::OrderBy(size_t b, size_t e, const Scope& scope) {
 }
 
 int32_t Analyzer::Sequence(size_t b, size_t e, const Scope* scope) {
-  if (b >= e)
+  if (b >= e || abandoned_)
     return -1;
+  if (depth_ >= kMaxDepth) {
+    abandoned_ = true;
+    return -1;
+  }
+  ++depth_;
+  const int32_t n = SequenceOf(b, e, scope);
+  --depth_;
+  return n;
+}
+
+int32_t Analyzer::SequenceOf(size_t b, size_t e, const Scope* scope) {
   const size_t mark = scratch_.size();
   size_t p = b;
-  while (p < e) {
+  while (p < e && !abandoned_) {
     Mark m = Save();
     pos_ = p;
     int32_t n = Expr(e, scope);
@@ -756,8 +775,10 @@ int32_t Analyzer::Sequence(size_t b, size_t e, const Scope* scope) {
 }
 
 int32_t Analyzer::Expr(size_t e, const Scope* scope) {
-  if (depth_ >= kMaxDepth)
+  if (abandoned_ || depth_ >= kMaxDepth) {
+    abandoned_ = true;
     return -1;
+  }
   ++depth_;
   const int32_t n = Or(e, scope);
   --depth_;
@@ -966,8 +987,10 @@ int32_t Analyzer::Unary(size_t e, const Scope* scope) {
   if (op != "-" && op != "+" && op != "~")
     return -1;
   const size_t at = pos_++;
-  if (depth_ >= kMaxDepth)
+  if (depth_ >= kMaxDepth) {
+    abandoned_ = true;
     return -1;
+  }
   ++depth_;
   const int32_t operand = Unary(e, scope);
   --depth_;
@@ -1213,6 +1236,10 @@ int32_t Analyzer::Cast(size_t e, const Scope* scope) {
   scratch_.push_back(static_cast<uint32_t>(value));
   SetChildren(n, mark);
   Convert(value, kind);
+  Node& operand = nodes_[static_cast<size_t>(value)];
+  operand.cast_operand = true;
+  if (operand.use == Use::kMoney)
+    operand.scale = keep;
   nodes_[static_cast<size_t>(n)].type = kind;
   nodes_[static_cast<size_t>(n)].scale = keep;
   pos_ = close + 1;

@@ -62,11 +62,12 @@ struct Node {
   NodeKind kind;
   ValueKind type = ValueKind::kUnknown;
   Use use = Use::kAsIs;
-  bool concat = false;    // kArithmetic: "+" joining texts
-  bool operand = false;   // kCase: the first child is the operand
-  bool has_else = false;  // kCase
-  int8_t scale = 4;       // kCast to money: the decimal places kept
-  uint32_t first = 0;     // token indices of the batch, both inclusive
+  bool concat = false;        // kArithmetic: "+" joining texts
+  bool operand = false;       // kCase: the first child is the operand
+  bool has_else = false;      // kCase
+  bool cast_operand = false;  // the value of a CAST
+  int8_t scale = 4;           // kCast to money: the decimal places kept
+  uint32_t first = 0;         // token indices of the batch, both inclusive
   uint32_t last = 0;
   uint32_t op = 0;        // operator, function name or CAST
   uint32_t children = 0;  // first index into the child list
@@ -106,6 +107,9 @@ class Analyzer {
     return std::span<const Output>(outputs_).subspan(results_.first, results_.count);
   }
   bool IsResult(int32_t node) const;
+  // Whether the statement nests deeper than typing follows; it was not
+  // typed then.
+  bool Abandoned() const { return abandoned_; }
   // The significant token before token `i`, or `i` itself when none.
   size_t PreviousSignificant(size_t i) const;
 
@@ -170,6 +174,7 @@ class Analyzer {
   // Everything in [b, e), tolerantly: one node, or an opaque node around
   // the parts that parse.
   int32_t Sequence(size_t b, size_t e, const Scope* scope);
+  int32_t SequenceOf(size_t b, size_t e, const Scope* scope);
 
   ValueKind Resolve(const Scope* scope, std::string_view qualifier, std::string_view name) const;
   ValueKind OutputKind(Range outputs, std::string_view name, bool& found) const;
@@ -193,6 +198,7 @@ class Analyzer {
   Range results_;
   size_t pos_ = 0;
   int depth_ = 0;
+  bool abandoned_ = false;
 };
 
 }  // namespace kx4::ado::dialect

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dataaccess/Engine.h"
 #include "dataaccess/dialect/Analyzer.h"
 
 namespace kx4::ado::dialect {
@@ -729,6 +730,17 @@ const std::vector<Statement>& Translator::Translate(std::string_view batch,
     if (catalogue && p.kind != StatementKind::kOther && p.kind != StatementKind::kSetOption &&
         Analyzer::NeedsTyping(tokens_, p.begin, end, *catalogue, params, first)) {
       analyzer_->Run(tokens_, p.begin, end, p.kind, *catalogue, params, first);
+      if (analyzer_->Abandoned()) {
+        // Untyped, its money would be read in an engine's own scale.
+        ProviderError e;
+        e.NativeError = 191;
+        e.SQLState = "42000";
+        e.Description =
+            "Some part of your SQL statement is nested too deeply. Rewrite the query or break it "
+            "up into smaller queries.";
+        e.Source = "kx4data";
+        throw EngineError(kErrCommandFailed, {std::move(e)});
+      }
       hooks_.RenderTyped(*analyzer_, edits_);
       edits_.Seal();
       const auto results = analyzer_->Results();

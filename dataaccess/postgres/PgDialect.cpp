@@ -252,7 +252,7 @@ class PgTranslator::Hooks final : public dialect::Hooks {
       if (n.kind == NodeKind::kArithmetic && n.concat) {
         edits.Replace(n.op, "||");
       }
-      bool wrap = n.use == dialect::Use::kMoney;
+      bool wrap = n.use == dialect::Use::kMoney && !n.cast_operand;
       if (n.type == dialect::ValueKind::kMoney) {
         switch (n.kind) {
           case NodeKind::kArithmetic:

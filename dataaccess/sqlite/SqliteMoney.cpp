@@ -407,7 +407,7 @@ void Operate(const Analyzer& a, const Node& n, Edits& edits) {
                                           : "kx4_mmod(";
       const int mask = (InTicks(l) ? 1 : 0) | (InTicks(r) ? 2 : 0);
       edits.Before(n.first, name);
-      edits.Replace(n.op, ", ");
+      edits.Replace(n.op, ",");
       edits.After(n.last, ", " + std::to_string(mask) + ")");
       // Decimal literals travel as text, exactly.
       for (const Node* c : {&l, &r}) {
