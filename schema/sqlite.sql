@@ -3,7 +3,8 @@
 -- Conventions the statements of the library rely on:
 --   * keys are INTEGER PRIMARY KEY AUTOINCREMENT (32-bit in practice, never reused);
 --   * flags are BIT: the engine stores any non-zero value written to them as 1;
---   * money is MONEY: whole ten-thousandths in an integer, never floating point;
+--   * money is MONEY: whole ten-thousandths in an integer, never floating point
+--     (15000 is 1.5; the library's kx4_mtext() shows it as "1.5000");
 --   * date-times are DATETIME: text 'yyyy-mm-dd hh:mm:ss' in local time;
 --   * names, codes and descriptions compare without regard to case or trailing
 --     blanks (collation KX4_CI, Unicode-aware); PinCode holds cipher text and
@@ -34,7 +35,7 @@ CREATE TABLE tblConfigurations (
   Name NVARCHAR(100) COLLATE KX4_CI,
   TrackOptionId SMALLINT NOT NULL DEFAULT 1,
   UnitMeasureId INT NOT NULL DEFAULT 1,
-  UnitCost MONEY NOT NULL DEFAULT 0,
+  UnitCost MONEY NOT NULL DEFAULT 0,  -- ten-thousandths
   MaxPages SMALLINT,
   MaxError NVARCHAR(255) COLLATE KX4_CI,
   ColorModifier SMALLINT NOT NULL DEFAULT 0,
@@ -85,7 +86,7 @@ CREATE TABLE tblUsers (
   PinCode NVARCHAR(255) COLLATE BINARY,
   Name NVARCHAR(255) COLLATE KX4_CI,
   UseQuota BIT NOT NULL DEFAULT 0,
-  QuotaRemaining MONEY NOT NULL DEFAULT 0,
+  QuotaRemaining MONEY NOT NULL DEFAULT 0,  -- ten-thousandths
   Active BIT NOT NULL DEFAULT 1,
   AdminSecurity BIT NOT NULL DEFAULT 0,
   ReportSecurity SMALLINT NOT NULL DEFAULT 0
@@ -110,7 +111,7 @@ CREATE TABLE tblPrintJobs (
   PageHeight INT NOT NULL DEFAULT 0,
   PaperSize NVARCHAR(100) COLLATE KX4_CI,
   Color BIT NOT NULL DEFAULT 0,
-  CostPerUnit MONEY NOT NULL DEFAULT 0,
+  CostPerUnit MONEY NOT NULL DEFAULT 0,  -- ten-thousandths
   UnitMeasureId INT NOT NULL DEFAULT 1,
   DatePrinted DATETIME NOT NULL,
   UserDefined1 NVARCHAR(255) COLLATE KX4_CI,

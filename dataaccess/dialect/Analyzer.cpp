@@ -11,9 +11,27 @@ namespace {
 // Nesting beyond this is not typed; the statement still passes through.
 constexpr int kMaxDepth = 200;
 
+// The word in upper case, or empty when it is no plain ASCII word of at most
+// 15 characters (no keyword is).
+std::string_view UpperWord(const Token& t, char (&buffer)[16]) {
+  if (t.kind != TokenKind::kWord || t.text.size() >= sizeof buffer)
+    return {};
+  for (size_t i = 0; i < t.text.size(); ++i) {
+    char c = t.text[i];
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 32);
+    buffer[i] = c;
+  }
+  return std::string_view(buffer, t.text.size());
+}
+
 bool IsAnyWord(const Token& t, std::initializer_list<std::string_view> words) {
-  for (std::string_view w : words)
-    if (WordIs(t, w))
+  char buffer[16];
+  const std::string_view w = UpperWord(t, buffer);
+  if (w.empty())
+    return false;
+  for (std::string_view k : words)
+    if (w == k)
       return true;
   return false;
 }
@@ -21,14 +39,17 @@ bool IsAnyWord(const Token& t, std::initializer_list<std::string_view> words) {
 // Words that end an expression or a table reference: never a column or an
 // alias.
 bool IsReserved(const Token& t) {
-  return t.kind == TokenKind::kWord &&
-         IsAnyWord(t, {"ALL",    "AND",     "ANY",    "AS",        "ASC",      "BETWEEN", "BY",
-                       "CASE",   "COLLATE", "CROSS",  "DESC",      "DISTINCT", "ELSE",    "END",
-                       "ESCAPE", "EXCEPT",  "EXISTS", "FOR",       "FROM",     "FULL",    "GROUP",
-                       "HAVING", "IN",      "INNER",  "INTERSECT", "INTO",     "IS",      "JOIN",
-                       "LEFT",   "LIKE",    "NOT",    "NULL",      "ON",       "OPTION",  "OR",
-                       "ORDER",  "OUTER",   "OVER",   "RIGHT",     "SELECT",   "SET",     "SOME",
-                       "THEN",   "TOP",     "UNION",  "VALUES",    "WHEN",     "WHERE",   "WITH"});
+  static constexpr std::string_view kWords[] = {
+      "ALL",    "AND",  "ANY",      "AS",     "ASC",  "BETWEEN", "BY",        "CASE",   "COLLATE",
+      "CROSS",  "DESC", "DISTINCT", "ELSE",   "END",  "ESCAPE",  "EXCEPT",    "EXISTS", "FOR",
+      "FROM",   "FULL", "GROUP",    "HAVING", "IN",   "INNER",   "INTERSECT", "INTO",   "IS",
+      "JOIN",   "LEFT", "LIKE",     "NOT",    "NULL", "ON",      "OPTION",    "OR",     "ORDER",
+      "OUTER",  "OVER", "RIGHT",    "SELECT", "SET",  "SOME",    "THEN",      "TOP",    "UNION",
+      "VALUES", "WHEN", "WHERE",    "WITH"};
+  if (t.kind != TokenKind::kWord || t.text.size() < 2 || t.text.size() > 9)
+    return false;
+  char buffer[16];
+  return std::binary_search(std::begin(kWords), std::end(kWords), UpperWord(t, buffer));
 }
 
 bool IsComparison(const Token& t) {
@@ -104,7 +125,9 @@ bool Analyzer::NeedsTyping(const std::vector<Token>& tokens, size_t begin, size_
     const Token& t = tokens[i];
     switch (t.kind) {
       case TokenKind::kWord:
-        if (catalogue.IsMoneyName(t.text) ||
+        if (catalogue.IsMoneyName(t.text))
+          return true;
+        if ((t.text.size() == 5 || t.text.size() == 7 || t.text.size() == 10) &&
             IsAnyWord(t, {"MONEY", "SMALLMONEY", "DECIMAL", "NUMERIC"}))
           return true;
         break;
@@ -138,6 +161,7 @@ void Analyzer::Run(const std::vector<Token>& tokens, size_t begin, size_t end, S
   params_ = params;
   first_param_ = first_param;
   sig_.clear();
+  names_.clear();
   markers_.clear();
   nodes_.clear();
   children_.clear();
@@ -151,6 +175,8 @@ void Analyzer::Run(const std::vector<Token>& tokens, size_t begin, size_t end, S
     if (!Significant(tokens[i]))
       continue;
     sig_.push_back(static_cast<uint32_t>(i));
+    names_.push_back(tokens[i].kind == TokenKind::kQuotedName ||
+                     (tokens[i].kind == TokenKind::kWord && !IsReserved(tokens[i])));
     if (tokens[i].kind == TokenKind::kMarker)
       markers_.push_back(static_cast<uint32_t>(i));
   }
@@ -192,10 +218,7 @@ bool Analyzer::IsOp(size_t p, size_t e, std::string_view text) const {
 }
 
 bool Analyzer::IsNameToken(size_t p, size_t e) const {
-  if (p >= e)
-    return false;
-  const Token& t = Tok(p);
-  return t.kind == TokenKind::kQuotedName || (t.kind == TokenKind::kWord && !IsReserved(t));
+  return p < e && names_[p];
 }
 
 size_t Analyzer::Close(size_t open, size_t e) const {
@@ -489,18 +512,20 @@ Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
     }
     if (depth != 0 || t.kind != TokenKind::kWord)
       continue;
+    char buffer[16];
+    const std::string_view w = UpperWord(t, buffer);
     int clause = -1;
-    if (WordIs(t, "FROM"))
+    if (w == "FROM")
       clause = kFrom;
-    else if (WordIs(t, "WHERE"))
+    else if (w == "WHERE")
       clause = kWhere;
-    else if (WordIs(t, "GROUP"))
+    else if (w == "GROUP")
       clause = kGroup;
-    else if (WordIs(t, "HAVING"))
+    else if (w == "HAVING")
       clause = kHaving;
-    else if (WordIs(t, "ORDER"))
+    else if (w == "ORDER")
       clause = kOrder;
-    else if (IsAnyWord(t, {"INTO", "FOR", "OPTION"}))
+    else if (w == "INTO" || w == "FOR" || w == "OPTION")
       clause = kTail;
     if (clause >= 0 && at[clause] == e)
       at[clause] = q;
@@ -1077,7 +1102,7 @@ int32_t Analyzer::Primary(size_t e, const Scope* scope) {
     default:
       return -1;
   }
-  if (t.kind == TokenKind::kWord && IsReserved(t)) {
+  if (t.kind == TokenKind::kWord && !names_[p]) {
     if (WordIs(t, "NULL")) {
       n = Add(NodeKind::kLiteral, sig_[p], sig_[p], sig_[p]);
       nodes_[static_cast<size_t>(n)].type = ValueKind::kNull;
@@ -1361,6 +1386,16 @@ ValueKind Analyzer::OutputKind(Range outputs, std::string_view name, bool& found
 
 ValueKind Analyzer::Resolve(const Scope* scope, std::string_view qualifier,
                             std::string_view name) const {
+  const std::vector<Catalogue::Entry>* stored = catalogue_->Columns(name);
+  auto stored_kind = [&](std::string_view table, ValueKind& kind) {
+    if (stored)
+      for (const Catalogue::Entry& e : *stored)
+        if (EqualsAsciiNoCase(e.table, table)) {
+          kind = e.kind;
+          return true;
+        }
+    return false;
+  };
   bool found = false;
   for (const Scope* s = scope; s; s = s->parent) {
     if (s == scope && s->aliases && qualifier.empty()) {
@@ -1372,12 +1407,12 @@ ValueKind Analyzer::Resolve(const Scope* scope, std::string_view qualifier,
       const Source& src = sources_[i];
       if (!qualifier.empty() && !EqualsAsciiNoCase(src.alias, qualifier))
         continue;
+      ValueKind k = ValueKind::kUnknown;
       if (!src.table.empty()) {
-        const ValueKind k = catalogue_->Kind(src.table, name);
-        if (k != ValueKind::kUnknown || (!qualifier.empty() && catalogue_->HasTable(src.table)))
+        if (stored_kind(src.table, k) || (!qualifier.empty() && catalogue_->HasTable(src.table)))
           return k;
       } else {
-        const ValueKind k = OutputKind(src.outputs, name, found);
+        k = OutputKind(src.outputs, name, found);
         if (found || !qualifier.empty())
           return k;
       }

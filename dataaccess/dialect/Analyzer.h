@@ -189,6 +189,7 @@ class Analyzer {
   std::span<const ValueKind> params_;
   int first_param_ = 0;
   std::vector<uint32_t> sig_;      // significant tokens of the statement
+  std::vector<bool> names_;        // which of them can name a column or table
   std::vector<uint32_t> markers_;  // "?" tokens, in order
   std::vector<Node> nodes_;
   std::vector<uint32_t> children_;

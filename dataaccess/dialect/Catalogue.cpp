@@ -80,25 +80,47 @@ bool Catalogue::Equal::operator()(std::string_view a, std::string_view b) const 
 }
 
 void Catalogue::Clear() {
+  columns_.clear();
   tables_.clear();
   money_names_.clear();
+  money_lengths_ = 0;
+  ++version_;
 }
 
 void Catalogue::Add(std::string_view table, std::string_view column, ValueKind kind, bool flag) {
-  auto t = tables_.find(table);
-  if (t == tables_.end())
-    t = tables_.emplace(std::string(table), Columns()).first;
-  t->second.insert_or_assign(std::string(column), Column{kind, flag});
-  if (kind == ValueKind::kMoney)
+  ++version_;
+  tables_.try_emplace(std::string(table), true);
+  auto c = columns_.find(column);
+  if (c == columns_.end())
+    c = columns_.emplace(std::string(column), std::vector<Entry>()).first;
+  bool replaced = false;
+  for (Entry& e : c->second) {
+    if (EqualsAsciiNoCase(e.table, table)) {
+      e.kind = kind;
+      e.flag = flag;
+      replaced = true;
+    }
+  }
+  if (!replaced)
+    c->second.push_back(Entry{std::string(table), kind, flag});
+  if (kind == ValueKind::kMoney) {
     money_names_.try_emplace(std::string(column), true);
+    if (column.size() < 64)
+      money_lengths_ |= uint64_t{1} << column.size();
+  }
 }
 
-const Catalogue::Column* Catalogue::Find(std::string_view table, std::string_view column) const {
-  const auto t = tables_.find(table);
-  if (t == tables_.end())
-    return nullptr;
-  const auto c = t->second.find(column);
-  return c == t->second.end() ? nullptr : &c->second;
+const std::vector<Catalogue::Entry>* Catalogue::Columns(std::string_view column) const {
+  const auto c = columns_.find(column);
+  return c == columns_.end() ? nullptr : &c->second;
+}
+
+const Catalogue::Entry* Catalogue::Find(std::string_view table, std::string_view column) const {
+  if (const std::vector<Entry>* entries = Columns(column))
+    for (const Entry& e : *entries)
+      if (EqualsAsciiNoCase(e.table, table))
+        return &e;
+  return nullptr;
 }
 
 bool Catalogue::HasTable(std::string_view table) const {
@@ -106,16 +128,19 @@ bool Catalogue::HasTable(std::string_view table) const {
 }
 
 ValueKind Catalogue::Kind(std::string_view table, std::string_view column) const {
-  const Column* c = Find(table, column);
-  return c ? c->kind : ValueKind::kUnknown;
+  const Entry* e = Find(table, column);
+  return e ? e->kind : ValueKind::kUnknown;
 }
 
 bool Catalogue::IsFlag(std::string_view table, std::string_view column) const {
-  const Column* c = Find(table, column);
-  return c && c->flag;
+  const Entry* e = Find(table, column);
+  return e && e->flag;
 }
 
 bool Catalogue::IsMoneyName(std::string_view column) const {
+  // Most names are told apart by their length alone.
+  if (column.size() < 64 && !(money_lengths_ >> column.size() & 1))
+    return false;
   return money_names_.find(column) != money_names_.end();
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace kx4::ado {
 class Parameter;
@@ -36,16 +37,27 @@ ValueKind KindOfParameter(const Parameter& parameter);
 
 class Catalogue {
  public:
+  // A column of one table.
+  struct Entry {
+    std::string table;
+    ValueKind kind;
+    bool flag;
+  };
+
   void Clear();
   void Add(std::string_view table, std::string_view column, ValueKind kind, bool flag = false);
 
   bool HasTable(std::string_view table) const;
+  // Every table's column of this name, or null when no table has one.
+  const std::vector<Entry>* Columns(std::string_view column) const;
   // kUnknown when the table or the column is not known.
   ValueKind Kind(std::string_view table, std::string_view column) const;
   bool IsFlag(std::string_view table, std::string_view column) const;
   // Whether some table has a money column of this name: statements that name
   // none (and bind no money) need no typing.
   bool IsMoneyName(std::string_view column) const;
+  // Changes whenever the catalogue does.
+  uint64_t Version() const { return version_; }
 
  private:
   // Names compare as the engines compare unquoted names: ASCII case ignored.
@@ -57,15 +69,15 @@ class Catalogue {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const;
   };
-  struct Column {
-    ValueKind kind;
-    bool flag;
-  };
-  using Columns = std::unordered_map<std::string, Column, Hash, Equal>;
-  const Column* Find(std::string_view table, std::string_view column) const;
+  const Entry* Find(std::string_view table, std::string_view column) const;
 
-  std::unordered_map<std::string, Columns, Hash, Equal> tables_;
+  // By column name: a statement's column is looked up once, then matched
+  // against the tables in its scope.
+  std::unordered_map<std::string, std::vector<Entry>, Hash, Equal> columns_;
+  std::unordered_map<std::string, bool, Hash, Equal> tables_;
   std::unordered_map<std::string, bool, Hash, Equal> money_names_;
+  uint64_t money_lengths_ = 0;  // bit n: some money column's name has n characters
+  uint64_t version_ = 0;
 };
 
 }  // namespace kx4::ado::dialect

@@ -708,6 +708,40 @@ void Translator::EmitUpdate(const Piece& p, std::string& out) {
 
 const std::vector<Statement>& Translator::Translate(std::string_view batch,
                                                     std::span<const ValueKind> params) {
+  constexpr size_t kCacheSize = 128;
+  const Catalogue* catalogue = hooks_.Columns();
+  const uint64_t version = catalogue ? catalogue->Version() : 0;
+  if (catalogue != cache_catalogue_ || version != cache_version_ || cache_.size() >= kCacheSize) {
+    cache_.clear();
+    cache_catalogue_ = catalogue;
+    cache_version_ = version;
+  }
+  key_.assign(batch);
+  key_ += '\0';
+  for (ValueKind k : params)
+    key_ += static_cast<char>('A' + static_cast<int>(k));
+  if (const auto found = cache_.find(key_); found != cache_.end()) {
+    current_ = &found->second;
+    return found->second.statements;
+  }
+  current_ = nullptr;
+  TranslateAnew(batch, params);
+  // Kept with a copy of the batch for the tokens to point into; a node of
+  // the map never moves.
+  Translated& kept = cache_[key_];
+  kept.text.assign(batch);
+  kept.tokens.clear();
+  for (const Token& t : tokens_)
+    kept.tokens.push_back(
+        Token{t.kind, std::string_view(kept.text).substr(
+                          static_cast<size_t>(t.text.data() - batch.data()), t.text.size())});
+  kept.statements = std::move(statements_);
+  kept.params = param_index_;
+  current_ = &kept;
+  return kept.statements;
+}
+
+void Translator::TranslateAnew(std::string_view batch, std::span<const ValueKind> params) {
   tokens_.clear();
   pieces_.clear();
   statements_.clear();
@@ -764,7 +798,6 @@ const std::vector<Statement>& Translator::Translate(std::string_view batch,
     statements_.push_back(std::move(s));
   }
   edits_.Clear();
-  return statements_;
 }
 
 }  // namespace kx4::ado::dialect

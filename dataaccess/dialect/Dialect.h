@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "dataaccess/dialect/Catalogue.h"
@@ -167,14 +168,15 @@ class Translator {
 
   // Translates `batch` into runnable statements (SET NOCOUNT dropped).
   // `params` are the kinds of the values bound to the batch's markers, in
-  // order.  The result stays valid until the next call.
+  // order.  The result stays valid until the next call.  Translations are
+  // kept for the batches seen last, until the hooks' catalogue changes.
   const std::vector<Statement>& Translate(std::string_view batch,
                                           std::span<const ValueKind> params = {});
-  int ParamCount() const { return param_index_; }
+  int ParamCount() const { return current_ ? current_->params : param_index_; }
 
-  // For hooks: the tokens of the batch being translated, and the generic
-  // translation of tokens [begin, end) appended to `out`.
-  const std::vector<Token>& Tokens() const { return tokens_; }
+  // For hooks: the tokens of the batch being (or last) translated, and the
+  // generic translation of tokens [begin, end) appended to `out`.
+  const std::vector<Token>& Tokens() const { return current_ ? current_->tokens : tokens_; }
   void EmitRange(size_t begin, size_t end, std::string& out);
   // Index of the ")" matching the "(" at `open`, or `end` when unmatched.
   size_t MatchingClose(size_t open, size_t end) const;
@@ -187,8 +189,21 @@ class Translator {
   void EmitAssigned(std::string_view table, std::string_view column, size_t begin, size_t end,
                     std::string& out);
 
+  struct Translated {
+    std::string text;  // the batch; the tokens point into it
+    std::vector<Token> tokens;
+    std::vector<Statement> statements;
+    int params = 0;
+  };
+  void TranslateAnew(std::string_view batch, std::span<const ValueKind> params);
+
   const Hooks& hooks_;
   std::unique_ptr<Analyzer> analyzer_;
+  std::unordered_map<std::string, Translated> cache_;  // by batch and parameter kinds
+  const Translated* current_ = nullptr;
+  const Catalogue* cache_catalogue_ = nullptr;
+  uint64_t cache_version_ = 0;
+  std::string key_;
   Edits edits_;
   std::vector<Token> tokens_;
   std::vector<Piece> pieces_;

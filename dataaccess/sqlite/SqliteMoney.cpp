@@ -413,8 +413,11 @@ void Operate(const Analyzer& a, const Node& n, Edits& edits) {
       for (const Node* c : {&l, &r}) {
         const Token& t = a.Tokens()[c->op];
         if (c->kind == NodeKind::kLiteral && c->use == Use::kAsIs && t.kind == TokenKind::kNumber &&
-            c->type != ValueKind::kInteger)
-          edits.Replace(c->op, "'" + std::string(t.text) + "'");
+            c->type != ValueKind::kInteger) {
+          std::string quoted(1, '\'');
+          quoted.append(t.text).push_back('\'');
+          edits.Replace(c->op, std::move(quoted));
+        }
       }
       return;
     }
