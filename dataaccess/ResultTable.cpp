@@ -8,24 +8,14 @@
 #include <cstring>
 #include <limits>
 
+#include "dataaccess/dialect/Catalogue.h"
 #include "variant/Utf8.h"
 
 namespace kx4::ado {
 namespace {
 
 bool IsTextType(int32_t t) {
-  switch (t) {
-    case adBSTR:
-    case adChar:
-    case adWChar:
-    case adVarChar:
-    case adLongVarChar:
-    case adVarWChar:
-    case adLongVarWChar:
-      return true;
-    default:
-      return false;
-  }
+  return dialect::KindOfAdoType(t) == dialect::ValueKind::kText;
 }
 
 }  // namespace

@@ -244,6 +244,37 @@ void Analyzer::Restore(const Mark& m) {
   scratch_.resize(m.scratch);
 }
 
+int32_t Analyzer::Binary(NodeKind kind, int32_t left, int32_t right, size_t op) {
+  const int32_t n = Add(kind, nodes_[static_cast<size_t>(left)].first,
+                        nodes_[static_cast<size_t>(right)].last, sig_[op]);
+  const size_t mark = scratch_.size();
+  scratch_.push_back(static_cast<uint32_t>(left));
+  scratch_.push_back(static_cast<uint32_t>(right));
+  SetChildren(n, mark);
+  return n;
+}
+
+int32_t Analyzer::Around(NodeKind kind, size_t first, size_t last, size_t op, int32_t child) {
+  const int32_t n = Add(kind, first, last, op);
+  const size_t mark = scratch_.size();
+  scratch_.push_back(static_cast<uint32_t>(child));
+  SetChildren(n, mark);
+  return n;
+}
+
+size_t Analyzer::ItemEnd(size_t p, size_t e) const {
+  for (int depth = 0; p < e; ++p) {
+    const TokenKind kind = Tok(p).kind;
+    if (kind == TokenKind::kOpen)
+      ++depth;
+    else if (kind == TokenKind::kClose)
+      --depth;
+    else if (kind == TokenKind::kComma && depth == 0)
+      break;
+  }
+  return p;
+}
+
 int32_t Analyzer::Add(NodeKind kind, size_t first, size_t last, size_t op) {
   Node n;
   n.kind = kind;
@@ -308,16 +339,7 @@ void Analyzer::Insert(size_t b, size_t e) {
       const size_t c = Close(p, e);
       size_t q = p + 1;
       for (size_t k = 0; q < c; ++k) {
-        size_t ve = q;
-        for (int depth = 0; ve < c; ++ve) {
-          const TokenKind tk = Tok(ve).kind;
-          if (tk == TokenKind::kOpen)
-            ++depth;
-          else if (tk == TokenKind::kClose)
-            --depth;
-          else if (tk == TokenKind::kComma && depth == 0)
-            break;
-        }
+        const size_t ve = ItemEnd(q, c);
         const int32_t n = Sequence(q, ve, nullptr);
         if (n >= 0)
           Convert(n, target(k));
@@ -367,16 +389,7 @@ void Analyzer::Update(size_t b, size_t e) {
   const size_t set_end = std::min(from, where);
   size_t q = p + 1;
   while (q < set_end) {
-    size_t ae = q;
-    for (int depth = 0; ae < set_end; ++ae) {
-      const TokenKind tk = Tok(ae).kind;
-      if (tk == TokenKind::kOpen)
-        ++depth;
-      else if (tk == TokenKind::kClose)
-        --depth;
-      else if (tk == TokenKind::kComma && depth == 0)
-        break;
-    }
+    const size_t ae = ItemEnd(q, set_end);
     size_t col = q;
     std::string_view qualifier;
     while (IsKind(col + 1, ae, TokenKind::kDot) && IsNameToken(col + 2, ae)) {
@@ -432,11 +445,15 @@ void Analyzer::Delete(size_t b, size_t e) {
 }
 
 Analyzer::Range Analyzer::Query(size_t b, size_t e, const Scope* outer) {
-  if (abandoned_ || depth_ >= kMaxDepth) {
-    abandoned_ = true;
-    return {};
-  }
-  ++depth_;
+  Range first;
+  Deeper([&] {
+    first = Branches(b, e, outer);
+    return 0;
+  });
+  return first;
+}
+
+Analyzer::Range Analyzer::Branches(size_t b, size_t e, const Scope* outer) {
   // Branches of UNION, EXCEPT and INTERSECT.
   constexpr size_t kMaxBranches = 32;
   size_t cuts[kMaxBranches + 1];
@@ -473,7 +490,6 @@ Analyzer::Range Analyzer::Query(size_t b, size_t e, const Scope* outer) {
         Convert(outputs_[ranges[k].first + c].node, kind);
     outputs_[ranges[0].first + c].kind = kind;
   }
-  --depth_;
   return ranges[0];
 }
 
@@ -550,16 +566,7 @@ Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
     // that subqueries in it do not interleave theirs.
     size_t q = p;
     while (q < list_end) {
-      size_t ie = q;
-      for (int depth = 0; ie < list_end; ++ie) {
-        const TokenKind tk = Tok(ie).kind;
-        if (tk == TokenKind::kOpen)
-          ++depth;
-        else if (tk == TokenKind::kClose)
-          --depth;
-        else if (tk == TokenKind::kComma && depth == 0)
-          break;
-      }
+      const size_t ie = ItemEnd(q, list_end);
       Output o{ValueKind::kUnknown, false, -1, {}};
       if ((ie - q == 1 && IsOp(q, ie, "*")) ||
           (ie - q == 3 && IsKind(q + 1, ie, TokenKind::kDot) && IsOp(q + 2, ie, "*"))) {
@@ -570,13 +577,7 @@ Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
           o.name = NameText(Tok(q));
           xb = q + 2;
         }
-        const Mark m = Save();
-        pos_ = xb;
-        int32_t n = Expr(ie, &scope);
-        if (n < 0) {
-          Restore(m);
-        } else {
-          size_t r = pos_;
+        int32_t n = ExprThen(xb, ie, &scope, [&](size_t r) {
           const bool as = IsWord(r, ie, "AS");
           if (as)
             ++r;
@@ -590,11 +591,8 @@ Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
                          : NameText(alias);
             r = ie;
           }
-          if (r != ie) {
-            Restore(m);
-            n = -1;
-          }
-        }
+          return r == ie;
+        });
         if (n < 0)
           n = Sequence(xb, ie, &scope);
         o.node = n;
@@ -708,47 +706,43 @@ void Analyzer::From(size_t b, size_t e, Scope& scope) {
 void Analyzer::OrderBy(size_t b, size_t e, const Scope& scope) {
   size_t q = b;
   while (q < e) {
-    size_t ie = q;
-    for (int depth = 0; ie < e; ++ie) {
-      const TokenKind tk = Tok(ie).kind;
-      if (tk == TokenKind::kOpen)
-        ++depth;
-      else if (tk == TokenKind::kClose)
-        --depth;
-      else if (tk == TokenKind::kComma && depth == 0)
-        break;
-    }
-    const Mark m = Save();
-    pos_ = q;
-    int32_t n = Expr(ie, &scope);
-    if (n < 0) {
-      Restore(m);
-    } else {
-      size_t r = pos_;
-      if (IsWord(r, ie, "ASC") || IsWord(r, ie, "DESC"))
-        ++r;
-      if (r != ie) {
-        Restore(m);
-        n = -1;
-      }
-    }
+    const size_t ie = ItemEnd(q, e);
+    const int32_t n = ExprThen(q, ie, &scope, [&](size_t r) {
+      return r == ie || (r + 1 == ie && (IsWord(r, ie, "ASC") || IsWord(r, ie, "DESC")));
+    });
     if (n < 0)
       Sequence(q, ie, &scope);
     q = ie + 1;
   }
 }
 
-int32_t Analyzer::Sequence(size_t b, size_t e, const Scope* scope) {
-  if (b >= e || abandoned_)
-    return -1;
-  if (depth_ >= kMaxDepth) {
+template <typename Rest>
+int32_t Analyzer::ExprThen(size_t b, size_t e, const Scope* scope, Rest rest) {
+  const Mark m = Save();
+  pos_ = b;
+  const int32_t n = Expr(e, scope);
+  if (n >= 0 && rest(pos_))
+    return n;
+  Restore(m);
+  return -1;
+}
+
+template <typename Parse>
+int32_t Analyzer::Deeper(Parse parse) {
+  if (abandoned_ || depth_ >= kMaxDepth) {
     abandoned_ = true;
     return -1;
   }
   ++depth_;
-  const int32_t n = SequenceOf(b, e, scope);
+  const int32_t n = parse();
   --depth_;
   return n;
+}
+
+int32_t Analyzer::Sequence(size_t b, size_t e, const Scope* scope) {
+  if (b >= e)
+    return -1;
+  return Deeper([&] { return SequenceOf(b, e, scope); });
 }
 
 int32_t Analyzer::SequenceOf(size_t b, size_t e, const Scope* scope) {
@@ -800,50 +794,20 @@ int32_t Analyzer::SequenceOf(size_t b, size_t e, const Scope* scope) {
 }
 
 int32_t Analyzer::Expr(size_t e, const Scope* scope) {
-  if (abandoned_ || depth_ >= kMaxDepth) {
-    abandoned_ = true;
-    return -1;
-  }
-  ++depth_;
-  const int32_t n = Or(e, scope);
-  --depth_;
-  return n;
+  return Deeper([&] { return Junction(e, scope, false); });
 }
 
-int32_t Analyzer::Or(size_t e, const Scope* scope) {
-  int32_t left = And(e, scope);
-  while (left >= 0 && IsWord(pos_, e, "OR")) {
+// OR of ANDs (`conjunction` false), or AND of NOTs.
+int32_t Analyzer::Junction(size_t e, const Scope* scope, bool conjunction) {
+  auto operand = [&] { return conjunction ? Not(e, scope) : Junction(e, scope, true); };
+  int32_t left = operand();
+  while (left >= 0 && IsWord(pos_, e, conjunction ? "AND" : "OR")) {
     const size_t op = pos_++;
-    const int32_t right = And(e, scope);
+    const int32_t right = operand();
     if (right < 0)
       return -1;
-    const int32_t n = Add(NodeKind::kCondition, nodes_[static_cast<size_t>(left)].first,
-                          nodes_[static_cast<size_t>(right)].last, sig_[op]);
-    const size_t mark = scratch_.size();
-    scratch_.push_back(static_cast<uint32_t>(left));
-    scratch_.push_back(static_cast<uint32_t>(right));
-    SetChildren(n, mark);
-    nodes_[static_cast<size_t>(n)].type = ValueKind::kBoolean;
-    left = n;
-  }
-  return left;
-}
-
-int32_t Analyzer::And(size_t e, const Scope* scope) {
-  int32_t left = Not(e, scope);
-  while (left >= 0 && IsWord(pos_, e, "AND")) {
-    const size_t op = pos_++;
-    const int32_t right = Not(e, scope);
-    if (right < 0)
-      return -1;
-    const int32_t n = Add(NodeKind::kCondition, nodes_[static_cast<size_t>(left)].first,
-                          nodes_[static_cast<size_t>(right)].last, sig_[op]);
-    const size_t mark = scratch_.size();
-    scratch_.push_back(static_cast<uint32_t>(left));
-    scratch_.push_back(static_cast<uint32_t>(right));
-    SetChildren(n, mark);
-    nodes_[static_cast<size_t>(n)].type = ValueKind::kBoolean;
-    left = n;
+    left = Binary(NodeKind::kCondition, left, right, op);
+    nodes_[static_cast<size_t>(left)].type = ValueKind::kBoolean;
   }
   return left;
 }
@@ -855,17 +819,14 @@ int32_t Analyzer::Not(size_t e, const Scope* scope) {
   const int32_t operand = Not(e, scope);
   if (operand < 0)
     return -1;
-  const int32_t n =
-      Add(NodeKind::kCondition, sig_[op], nodes_[static_cast<size_t>(operand)].last, sig_[op]);
-  const size_t mark = scratch_.size();
-  scratch_.push_back(static_cast<uint32_t>(operand));
-  SetChildren(n, mark);
+  const int32_t n = Around(NodeKind::kCondition, sig_[op],
+                           nodes_[static_cast<size_t>(operand)].last, sig_[op], operand);
   nodes_[static_cast<size_t>(n)].type = ValueKind::kBoolean;
   return n;
 }
 
 int32_t Analyzer::Predicate(size_t e, const Scope* scope) {
-  const int32_t left = Additive(e, scope);
+  const int32_t left = Terms(e, scope, false);
   if (left < 0)
     return -1;
   const size_t mark = scratch_.size();
@@ -879,7 +840,7 @@ int32_t Analyzer::Predicate(size_t e, const Scope* scope) {
   const size_t p = pos_;
   if (p < e && IsComparison(Tok(p))) {
     ++pos_;
-    const int32_t right = Additive(e, scope);
+    const int32_t right = Terms(e, scope, false);
     if (right < 0)
       return -1;
     scratch_.push_back(static_cast<uint32_t>(right));
@@ -889,11 +850,11 @@ int32_t Analyzer::Predicate(size_t e, const Scope* scope) {
   const size_t q = IsWord(p, e, "NOT") ? p + 1 : p;
   if (IsWord(q, e, "BETWEEN")) {
     pos_ = q + 1;
-    const int32_t low = Additive(e, scope);
+    const int32_t low = Terms(e, scope, false);
     if (low < 0 || !IsWord(pos_, e, "AND"))
       return -1;
     ++pos_;
-    const int32_t high = Additive(e, scope);
+    const int32_t high = Terms(e, scope, false);
     if (high < 0)
       return -1;
     scratch_.push_back(static_cast<uint32_t>(low));
@@ -933,13 +894,13 @@ int32_t Analyzer::Predicate(size_t e, const Scope* scope) {
   }
   if (IsWord(q, e, "LIKE")) {
     pos_ = q + 1;
-    const int32_t pattern = Additive(e, scope);
+    const int32_t pattern = Terms(e, scope, false);
     if (pattern < 0)
       return -1;
     scratch_.push_back(static_cast<uint32_t>(pattern));
     if (IsWord(pos_, e, "ESCAPE")) {
       ++pos_;
-      const int32_t escape = Additive(e, scope);
+      const int32_t escape = Terms(e, scope, false);
       if (escape < 0)
         return -1;
       scratch_.push_back(static_cast<uint32_t>(escape));
@@ -961,46 +922,23 @@ int32_t Analyzer::Predicate(size_t e, const Scope* scope) {
   return left;
 }
 
-int32_t Analyzer::Additive(size_t e, const Scope* scope) {
-  int32_t left = Multiplicative(e, scope);
+// Sums of products (`product` false), or products of unary terms.
+int32_t Analyzer::Terms(size_t e, const Scope* scope, bool product) {
+  auto operand = [&] { return product ? Unary(e, scope) : Terms(e, scope, true); };
+  int32_t left = operand();
   while (left >= 0 && pos_ < e && Tok(pos_).kind == TokenKind::kOperator) {
     const std::string_view op = Tok(pos_).text;
-    if (op != "+" && op != "-" && op != "&" && op != "|" && op != "^" && op != "||")
+    const bool fits =
+        product ? op == "*" || op == "/" || op == "%"
+                : op == "+" || op == "-" || op == "&" || op == "|" || op == "^" || op == "||";
+    if (!fits)
       break;
     const size_t at = pos_++;
-    const int32_t right = Multiplicative(e, scope);
+    const int32_t right = operand();
     if (right < 0)
       return -1;
-    const int32_t n = Add(NodeKind::kArithmetic, nodes_[static_cast<size_t>(left)].first,
-                          nodes_[static_cast<size_t>(right)].last, sig_[at]);
-    const size_t mark = scratch_.size();
-    scratch_.push_back(static_cast<uint32_t>(left));
-    scratch_.push_back(static_cast<uint32_t>(right));
-    SetChildren(n, mark);
-    Arithmetic(n, op);
-    left = n;
-  }
-  return left;
-}
-
-int32_t Analyzer::Multiplicative(size_t e, const Scope* scope) {
-  int32_t left = Unary(e, scope);
-  while (left >= 0 && pos_ < e && Tok(pos_).kind == TokenKind::kOperator) {
-    const std::string_view op = Tok(pos_).text;
-    if (op != "*" && op != "/" && op != "%")
-      break;
-    const size_t at = pos_++;
-    const int32_t right = Unary(e, scope);
-    if (right < 0)
-      return -1;
-    const int32_t n = Add(NodeKind::kArithmetic, nodes_[static_cast<size_t>(left)].first,
-                          nodes_[static_cast<size_t>(right)].last, sig_[at]);
-    const size_t mark = scratch_.size();
-    scratch_.push_back(static_cast<uint32_t>(left));
-    scratch_.push_back(static_cast<uint32_t>(right));
-    SetChildren(n, mark);
-    Arithmetic(n, op);
-    left = n;
+    left = Binary(NodeKind::kArithmetic, left, right, at);
+    Arithmetic(left, op);
   }
   return left;
 }
@@ -1012,20 +950,11 @@ int32_t Analyzer::Unary(size_t e, const Scope* scope) {
   if (op != "-" && op != "+" && op != "~")
     return -1;
   const size_t at = pos_++;
-  if (depth_ >= kMaxDepth) {
-    abandoned_ = true;
-    return -1;
-  }
-  ++depth_;
-  const int32_t operand = Unary(e, scope);
-  --depth_;
+  const int32_t operand = Deeper([&] { return Unary(e, scope); });
   if (operand < 0)
     return -1;
-  const int32_t n =
-      Add(NodeKind::kUnary, sig_[at], nodes_[static_cast<size_t>(operand)].last, sig_[at]);
-  const size_t mark = scratch_.size();
-  scratch_.push_back(static_cast<uint32_t>(operand));
-  SetChildren(n, mark);
+  const int32_t n = Around(NodeKind::kUnary, sig_[at], nodes_[static_cast<size_t>(operand)].last,
+                           sig_[at], operand);
   const ValueKind t = nodes_[static_cast<size_t>(operand)].type;
   ValueKind type = ValueKind::kUnknown;
   if (op == "~")
@@ -1088,10 +1017,7 @@ int32_t Analyzer::Primary(size_t e, const Scope* scope) {
       const int32_t inner = Expr(close, scope);
       if (inner < 0 || pos_ != close)
         return -1;
-      n = Add(NodeKind::kParens, sig_[p], sig_[close], sig_[p]);
-      const size_t mark = scratch_.size();
-      scratch_.push_back(static_cast<uint32_t>(inner));
-      SetChildren(n, mark);
+      n = Around(NodeKind::kParens, sig_[p], sig_[close], sig_[p], inner);
       nodes_[static_cast<size_t>(n)].type = nodes_[static_cast<size_t>(inner)].type;
       pos_ = close + 1;
       return n;
@@ -1256,10 +1182,7 @@ int32_t Analyzer::Cast(size_t e, const Scope* scope) {
                        {"DATETIME", "SMALLDATETIME", "DATE", "DATETIME2", "TIME", "TIMESTAMP"})) {
     kind = ValueKind::kDate;
   }
-  const int32_t n = Add(NodeKind::kCast, sig_[start], sig_[close], sig_[start]);
-  const size_t mark = scratch_.size();
-  scratch_.push_back(static_cast<uint32_t>(value));
-  SetChildren(n, mark);
+  const int32_t n = Around(NodeKind::kCast, sig_[start], sig_[close], sig_[start], value);
   Convert(value, kind);
   Node& operand = nodes_[static_cast<size_t>(value)];
   operand.cast_operand = true;
@@ -1287,16 +1210,7 @@ int32_t Analyzer::Call(size_t e, const Scope* scope) {
     ++q;
   const bool star = IsOp(q, close, "*") && q + 1 == close;
   while (!star && q < close) {
-    size_t ae = q;
-    for (int depth = 0; ae < close; ++ae) {
-      const TokenKind tk = Tok(ae).kind;
-      if (tk == TokenKind::kOpen)
-        ++depth;
-      else if (tk == TokenKind::kClose)
-        --depth;
-      else if (tk == TokenKind::kComma && depth == 0)
-        break;
-    }
+    const size_t ae = ItemEnd(q, close);
     const int32_t a = Sequence(q, ae, scope);
     if (a >= 0)
       scratch_.push_back(static_cast<uint32_t>(a));

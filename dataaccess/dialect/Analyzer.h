@@ -144,6 +144,12 @@ class Analyzer {
   Mark Save() const;
   void Restore(const Mark& m);
   int32_t Add(NodeKind kind, size_t first, size_t last, size_t op);
+  // A node of one child; token indices of the batch.
+  int32_t Around(NodeKind kind, size_t first, size_t last, size_t op, int32_t child);
+  // A node over `left` op `right` (`op` a significant-token position).
+  int32_t Binary(NodeKind kind, int32_t left, int32_t right, size_t op);
+  // The depth-0 comma ending the list item that starts at `p`, or `e`.
+  size_t ItemEnd(size_t p, size_t e) const;
   void SetChildren(int32_t node, size_t scratch_mark);
 
   void Statement(size_t b, size_t e, StatementKind kind);
@@ -152,6 +158,10 @@ class Analyzer {
   void Delete(size_t b, size_t e);
 
   Range Query(size_t b, size_t e, const Scope* outer);
+  Range Branches(size_t b, size_t e, const Scope* outer);  // of UNION and the like
+  // Runs `parse` one level deeper; past the deepest level typing gives up.
+  template <typename Parse>
+  int32_t Deeper(Parse parse);
   Range Select(size_t b, size_t e, const Scope* outer);
   void SelectList(size_t b, size_t e, const Scope& scope);
   void From(size_t b, size_t e, Scope& scope);
@@ -160,17 +170,19 @@ class Analyzer {
   // Expressions over [pos_, e); -1 when none parses there (pos_ then
   // undefined: callers restore).
   int32_t Expr(size_t e, const Scope* scope);
-  int32_t Or(size_t e, const Scope* scope);
-  int32_t And(size_t e, const Scope* scope);
+  int32_t Junction(size_t e, const Scope* scope, bool conjunction);
   int32_t Not(size_t e, const Scope* scope);
   int32_t Predicate(size_t e, const Scope* scope);
-  int32_t Additive(size_t e, const Scope* scope);
-  int32_t Multiplicative(size_t e, const Scope* scope);
+  int32_t Terms(size_t e, const Scope* scope, bool product);
   int32_t Unary(size_t e, const Scope* scope);
   int32_t Primary(size_t e, const Scope* scope);
   int32_t Case(size_t e, const Scope* scope);
   int32_t Cast(size_t e, const Scope* scope);
   int32_t Call(size_t e, const Scope* scope);
+  // An expression from `b` that `rest` accepts what follows of (given the
+  // position after it), or -1 with nothing kept.
+  template <typename Rest>
+  int32_t ExprThen(size_t b, size_t e, const Scope* scope, Rest rest);
   // Everything in [b, e), tolerantly: one node, or an opaque node around
   // the parts that parse.
   int32_t Sequence(size_t b, size_t e, const Scope* scope);

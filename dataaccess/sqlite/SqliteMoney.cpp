@@ -452,33 +452,31 @@ void Operate(const Analyzer& a, const Node& n, Edits& edits) {
 
 int RegisterMoneyFunctions(sqlite3* db) {
   static const char kAdd = '+', kSubtract = '-', kMultiply = '*', kDivide = '/', kModulo = '%';
-  const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  int rc = SQLITE_OK;
-  auto add = [&](const char* name, int args, const void* data,
-                 void (*fn)(sqlite3_context*, int, sqlite3_value**)) {
-    if (rc == SQLITE_OK)
-      rc = sqlite3_create_function_v2(db, name, args, flags, const_cast<void*>(data), fn, nullptr,
-                                      nullptr, nullptr);
+  struct Function {
+    const char* name;
+    int args;
+    const char* op;
+    void (*call)(sqlite3_context*, int, sqlite3_value**);
   };
-  add("kx4_madd", 3, &kAdd, Binary);
-  add("kx4_msub", 3, &kSubtract, Binary);
-  add("kx4_mmul", 3, &kMultiply, Binary);
-  add("kx4_mdiv", 3, &kDivide, Binary);
-  add("kx4_mmod", 3, &kModulo, Binary);
-  add("kx4_mneg", 1, nullptr, Negate);
-  add("kx4_tomoney", 1, nullptr, ToMoney);
-  add("kx4_tomoney", 2, nullptr, ToMoney);
-  add("kx4_mround", 2, nullptr, Round);
-  add("kx4_mround", 3, nullptr, Round);
-  add("kx4_mceiling", 1, nullptr, Ceiling);
-  add("kx4_mfloor", 1, nullptr, Floor);
-  add("kx4_mtoint", 1, nullptr, ToInteger);
-  add("kx4_mtext", 1, nullptr, ToText);
-  add("kx4_mcmp", 1, nullptr, Comparable);
-  if (rc == SQLITE_OK)
-    rc = sqlite3_create_function_v2(db, "kx4_mavg", 1, flags, nullptr, nullptr, AverageStep,
+  static const Function kFunctions[] = {
+      {"kx4_madd", 3, &kAdd, Binary},        {"kx4_msub", 3, &kSubtract, Binary},
+      {"kx4_mmul", 3, &kMultiply, Binary},   {"kx4_mdiv", 3, &kDivide, Binary},
+      {"kx4_mmod", 3, &kModulo, Binary},     {"kx4_mneg", 1, nullptr, Negate},
+      {"kx4_tomoney", 1, nullptr, ToMoney},  {"kx4_tomoney", 2, nullptr, ToMoney},
+      {"kx4_mround", 2, nullptr, Round},     {"kx4_mround", 3, nullptr, Round},
+      {"kx4_mceiling", 1, nullptr, Ceiling}, {"kx4_mfloor", 1, nullptr, Floor},
+      {"kx4_mtoint", 1, nullptr, ToInteger}, {"kx4_mtext", 1, nullptr, ToText},
+      {"kx4_mcmp", 1, nullptr, Comparable},
+  };
+  const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  for (const Function& f : kFunctions) {
+    const int rc = sqlite3_create_function_v2(db, f.name, f.args, flags, const_cast<char*>(f.op),
+                                              f.call, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+      return rc;
+  }
+  return sqlite3_create_function_v2(db, "kx4_mavg", 1, flags, nullptr, nullptr, AverageStep,
                                     AverageFinal, nullptr);
-  return rc;
 }
 
 void RenderMoney(const Analyzer& analysis, Edits& edits) {
