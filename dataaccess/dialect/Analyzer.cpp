@@ -127,8 +127,10 @@ bool Analyzer::NeedsTyping(const std::vector<Token>& tokens, size_t begin, size_
       case TokenKind::kWord:
         if (catalogue.IsMoneyName(t.text))
           return true;
-        if ((t.text.size() == 5 || t.text.size() == 7 || t.text.size() == 10) &&
-            IsAnyWord(t, {"MONEY", "SMALLMONEY", "DECIMAL", "NUMERIC"}))
+        // Money types; MIN and MAX keep the type of what they take (a date).
+        if ((t.text.size() == 3 || t.text.size() == 5 || t.text.size() == 7 ||
+             t.text.size() == 10) &&
+            IsAnyWord(t, {"MONEY", "SMALLMONEY", "DECIMAL", "NUMERIC", "MIN", "MAX"}))
           return true;
         break;
       case TokenKind::kQuotedName:

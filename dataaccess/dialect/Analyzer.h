@@ -84,9 +84,8 @@ struct Output {
 
 class Analyzer {
  public:
-  // Whether statement tokens [begin, end) can involve money: a money column's
-  // name, a money type, a money parameter, or "+" beside a text literal.
-  // Statements that cannot need no typing.
+  // Whether statement tokens [begin, end) need typing: they name a money
+  // column, a money type, MIN or MAX, bind money, or join texts with "+".
   static bool NeedsTyping(const std::vector<Token>& tokens, size_t begin, size_t end,
                           const Catalogue& catalogue, std::span<const ValueKind> params,
                           int first_param);

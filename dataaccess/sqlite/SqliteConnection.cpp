@@ -290,6 +290,10 @@ SqliteConnection::Prepared& SqliteConnection::Prepare(const dialect::Statement& 
     if (kind == dialect::ValueKind::kMoney) {
       p.readers[c] = Reader::kMoney;
       p.types[c] = adCurrency;
+    } else if (kind == dialect::ValueKind::kDate && p.readers[c] == Reader::kOpen) {
+      // MAX(DatePrinted): a stored date, though SQLite declares no type.
+      p.readers[c] = Reader::kDate;
+      p.types[c] = adDBTimeStamp;
     } else if (p.readers[c] == Reader::kMoney &&
                (kind == dialect::ValueKind::kFloat || kind == dialect::ValueKind::kDecimal)) {
       // A money column the statement turned into a number of units.

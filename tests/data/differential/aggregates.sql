@@ -78,3 +78,13 @@ ORDER BY ReportSecurity;
 SELECT UnitMeasureId, AVG(CostPerUnit) AS Mean, SUM(CostPerUnit) / COUNT(*) AS Quotient
 FROM tblPrintJobs
 GROUP BY UnitMeasureId;
+
+-- first and last job of each month of the year, with their prices
+SELECT UnitMeasureId, MIN(DatePrinted) AS First, MAX(DatePrinted) AS Last,
+       MAX(CostPerUnit) AS Dearest
+FROM tblPrintJobs
+GROUP BY UnitMeasureId
+ORDER BY UnitMeasureId;
+
+-- the last accounting state change
+SELECT MAX(DatePrinted) AS Last FROM tblPrintJobs WHERE Accounted = 2;
