@@ -1,8 +1,8 @@
 #include "dataaccess/dialect/Catalogue.h"
 
-#include <kx4data/ado/Command.h>
 #include <kx4data/ado/Types.h>
 
+#include "dataaccess/Command.h"
 #include "variant/Utf8.h"
 
 namespace kx4::ado::dialect {
