@@ -1224,9 +1224,9 @@ int32_t Analyzer::Call(size_t e, const Scope* scope) {
     const size_t over = Close(close + 2, e);
     if (over >= e)
       return -1;
-    const int32_t spec = Sequence(close + 3, over, scope);
-    if (spec >= 0)
-      scratch_.push_back(static_cast<uint32_t>(spec));
+    const int32_t frame = Sequence(close + 3, over, scope);
+    if (frame >= 0)
+      scratch_.push_back(static_cast<uint32_t>(frame));
     last = over;
     window = true;
   }
