@@ -125,6 +125,9 @@ std::string CleanConnectionMessage(std::string_view message, std::string& sqlsta
 }  // namespace
 
 int32_t NativeErrorFor(std::string_view sqlstate, std::string_view constraint) {
+  if (sqlstate == "23514" && constraint == "currency_range") {
+    return 8115;  // money out of its range: an arithmetic overflow
+  }
   if (sqlstate == "23505") {
     // A primary key or a unique constraint reports 2627; a unique index
     // 2601.  PostgreSQL names them <table>_pkey and <table>_<columns>_key.
