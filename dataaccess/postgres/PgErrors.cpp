@@ -125,9 +125,6 @@ std::string CleanConnectionMessage(std::string_view message, std::string& sqlsta
 }  // namespace
 
 int32_t NativeErrorFor(std::string_view sqlstate, std::string_view constraint) {
-  if (sqlstate == "23514" && constraint == "currency_range") {
-    return 8115;  // money out of its range: an arithmetic overflow
-  }
   if (sqlstate == "23505") {
     // A primary key or a unique constraint reports 2627; a unique index
     // 2601.  PostgreSQL names them <table>_pkey and <table>_<columns>_key.
@@ -194,7 +191,13 @@ EngineError ResultError(const PGresult* result) {
   if (sqlstate.empty()) {
     sqlstate = "HY000";
   }
-  const int32_t native = NativeErrorFor(sqlstate, field(PG_DIAG_CONSTRAINT_NAME));
+  const std::string constraint = field(PG_DIAG_CONSTRAINT_NAME);
+  if (sqlstate == "23514" && constraint == "currency_range") {
+    // Money beyond its range is an arithmetic overflow, as SQLite reports
+    // it, not a change a constraint refused.
+    sqlstate = "22003";
+  }
+  const int32_t native = NativeErrorFor(sqlstate, constraint);
   const int32_t hresult = HResultFor(sqlstate);
   return MakeError(hresult, native, std::move(description), std::move(sqlstate));
 }

@@ -1,6 +1,5 @@
 // Money in expressions: exact, four places, money-typed, and alike on both
 // engines.
-#include <kx4data/RuntimeError.h>
 
 #include <gtest/gtest.h>
 
@@ -47,15 +46,13 @@ class MoneyExpressions : public EngineTest {
     return Scalar(c_, "SELECT COUNT(*) FROM tblUsers WHERE " + where, values).ToLong();
   }
 
-  // The native number of the failure `sql` meets.
-  int32_t Failure(const std::string& sql, const std::vector<Variant>& values = {}) {
-    try {
-      Query(c_, sql, values);
-    } catch (const RuntimeError&) {
-      return c_->Errors().empty() ? 0 : c_->Errors().front().NativeError;
-    }
-    ADD_FAILURE() << "no error: " << sql;
-    return 0;
+  // That `sql` fails as a command with this native number and SQLSTATE.
+  void ExpectFailure(const std::string& sql, int32_t native, const char* sql_state,
+                     const std::vector<Variant>& values = {}) {
+    const Failure f = Fails(c_, sql, values);
+    EXPECT_EQ(f.hresult, ado::kErrCommandFailed) << sql;
+    EXPECT_EQ(f.error.NativeError, native) << sql;
+    EXPECT_EQ(f.error.SQLState, sql_state) << sql;
   }
 
   std::shared_ptr<ado::Connection> c_;
@@ -192,19 +189,17 @@ TEST_P(MoneyExpressions, ApproximateAndUnknownContextsSeeUnits) {
 }
 
 TEST_P(MoneyExpressions, OverflowAndDivisionByZeroFail) {
-  EXPECT_EQ(Failure("SELECT QuotaRemaining / 0 FROM tblUsers"), 8134);
+  ExpectFailure("SELECT QuotaRemaining / 0 FROM tblUsers", 8134, "22012");
   Execute(c_, "UPDATE tblUsers SET QuotaRemaining = ? WHERE Name = N'Bob'",
           {Currency::FromTicks(std::numeric_limits<int64_t>::min())});
   EXPECT_EQ(Scalar(c_, "SELECT QuotaRemaining FROM tblUsers WHERE Name = N'Bob'"),
             Variant(Currency::FromTicks(std::numeric_limits<int64_t>::min())));
-  EXPECT_EQ(Failure("SELECT QuotaRemaining - 1 FROM tblUsers WHERE Name = N'Bob'"), 8115);
-  EXPECT_EQ(Failure("SELECT SUM(QuotaRemaining) FROM tblUsers WHERE QuotaRemaining < 0"), 8115);
-  EXPECT_EQ(Failure("UPDATE tblUsers SET QuotaRemaining = QuotaRemaining - ? WHERE "
-                    "Name = N'Bob'",
-                    {Currency::Parse("0.0001")}),
-            8115);
-  EXPECT_EQ(Failure("UPDATE tblUsers SET QuotaRemaining = 1000000000000000 WHERE Name = N'Ann'"),
-            8115);
+  ExpectFailure("SELECT QuotaRemaining - 1 FROM tblUsers WHERE Name = N'Bob'", 8115, "22003");
+  ExpectFailure("SELECT SUM(QuotaRemaining) FROM tblUsers WHERE QuotaRemaining < 0", 8115, "22003");
+  ExpectFailure("UPDATE tblUsers SET QuotaRemaining = QuotaRemaining - ? WHERE Name = N'Bob'", 8115,
+                "22003", {Currency::Parse("0.0001")});
+  ExpectFailure("UPDATE tblUsers SET QuotaRemaining = 1000000000000000 WHERE Name = N'Ann'", 8115,
+                "22003");
   EXPECT_EQ(Scalar(c_, "SELECT QuotaRemaining FROM tblUsers WHERE Name = N'Ann'"), Money("1.5"));
   EXPECT_EQ(Scalar(c_, "SELECT QuotaRemaining FROM tblUsers WHERE Name = N'Bob'"),
             Variant(Currency::FromTicks(std::numeric_limits<int64_t>::min())));
