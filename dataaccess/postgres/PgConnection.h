@@ -3,9 +3,10 @@
 // A batch's statements go to the server in one pipeline: one round trip, and
 // outside a caller's transaction one implicit transaction, so a batch that
 // fails part-way changes nothing.  Inside the caller's transaction the
-// pipeline opens with a savepoint and ends by releasing it, so that a failed
-// batch is rolled back to it and the transaction goes on, as on the server
-// the statements were written for.  The statement time-out is a SET in the
+// pipeline opens with a savepoint, released by the next batch's pipeline (so
+// that rows that cannot be read still undo their batch), and a failed batch
+// is rolled back to it while the transaction goes on, as on the server the
+// statements were written for.  The statement time-out is a SET in the
 // same pipeline, sent only when it changes.  A read-mode session starts
 // read-only and runs every batch in a read-only transaction of its own.
 // Result columns take the types a SQL Server provider reports: smallint
