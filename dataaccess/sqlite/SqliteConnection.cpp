@@ -115,6 +115,15 @@ bool IsNumberLiteral(std::string_view s) {
   return digit;
 }
 
+// Whether `text` holds anything but blanks, comments and semicolons.
+bool HoldsStatement(std::string_view text) {
+  std::vector<dialect::Token> tokens;
+  dialect::Tokenize(text, tokens);
+  return std::any_of(tokens.begin(), tokens.end(), [](const dialect::Token& t) {
+    return dialect::Significant(t) && t.kind != dialect::TokenKind::kSemicolon;
+  });
+}
+
 }  // namespace
 
 int Catalog::Load(sqlite3* db) {
@@ -331,10 +340,18 @@ SqliteConnection::Prepared& SqliteConnection::Prepare(const dialect::Statement& 
   if (!found) {
     auto p = std::make_unique<Prepared>();
     p->sql = sql;
+    const char* tail = nullptr;
     const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
-                                      SQLITE_PREPARE_PERSISTENT, &p->stmt, nullptr);
+                                      SQLITE_PREPARE_PERSISTENT, &p->stmt, &tail);
     if (rc != SQLITE_OK)
       Fail(rc);
+    // SQLite compiles the first statement only; running it while dropping
+    // the rest would report a half-run piece as a success.
+    if (tail && HoldsStatement(std::string_view(tail, sql.c_str() + sql.size() - tail))) {
+      sqlite3_finalize(p->stmt);
+      throw MakeError(kErrCommandFailed, 102, "42000",
+                      "Incorrect syntax: more than one statement without a separator.");
+    }
     const int n = sqlite3_column_count(p->stmt);
     p->declared_readers.resize(n);
     p->declared_types.resize(n);
