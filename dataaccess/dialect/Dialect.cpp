@@ -1,5 +1,11 @@
 #include "dataaccess/dialect/Dialect.h"
 
+#include <algorithm>
+
+#include "dataaccess/Engine.h"
+#include "dataaccess/dialect/Analyzer.h"
+#include "variant/Utf8.h"
+
 namespace kx4::ado::dialect {
 namespace {
 
@@ -20,10 +26,16 @@ bool IsSpace(unsigned char c) {
 }
 
 // End of a literal opened by `quote` at `i` (the quote itself), doubled
-// quotes standing for one.
-size_t QuotedEnd(std::string_view s, size_t i, char quote) {
+// quotes standing for one; with `backslash`, a backslash also escapes the
+// character after it.  `open` tells a literal that ran to the end.
+template <bool kBackslash = false>
+size_t QuotedEnd(std::string_view s, size_t i, char quote, bool& open) {
   ++i;
   while (i < s.size()) {
+    if (kBackslash && s[i] == '\\') {
+      i += 2;
+      continue;
+    }
     if (s[i] == quote) {
       if (i + 1 < s.size() && s[i + 1] == quote) {
         i += 2;
@@ -33,7 +45,92 @@ size_t QuotedEnd(std::string_view s, size_t i, char quote) {
     }
     ++i;
   }
+  open = true;
   return s.size();
+}
+
+// N'..', E'..' (backslash escapes), U&'..' and U&".." at `i`: moves `i` past
+// the literal and returns its kind, or returns kWord with `i` unmoved.
+TokenKind PrefixedLiteral(std::string_view s, size_t& i, bool& open) {
+  const char c = s[i];
+  const char next = i + 1 < s.size() ? s[i + 1] : '\0';
+  if (next == '\'' && (c == 'N' || c == 'n')) {
+    i = QuotedEnd(s, i + 1, '\'', open);
+    return TokenKind::kNString;
+  }
+  if (next == '\'' && (c == 'E' || c == 'e')) {
+    i = QuotedEnd<true>(s, i + 1, '\'', open);
+    return TokenKind::kString;
+  }
+  if (next == '&' && (c == 'U' || c == 'u') && i + 2 < s.size() &&
+      (s[i + 2] == '\'' || s[i + 2] == '"')) {
+    const char quote = s[i + 2];
+    i = QuotedEnd(s, i + 2, quote, open);
+    return quote == '"' ? TokenKind::kQuotedName : TokenKind::kString;
+  }
+  return TokenKind::kWord;
+}
+
+// Length of the dollar-quote tag ("$$", "$tag$") at `i`, or 0.  A tag does
+// not begin with a digit ("$1" is a parameter).
+size_t DollarTag(std::string_view s, size_t i) {
+  size_t j = i + 1;
+  if (j < s.size() && IsWordStart(static_cast<unsigned char>(s[j])) && s[j] != '#') {
+    while (j < s.size() && s[j] != '$' && s[j] != '@' && s[j] != '#' &&
+           IsWordChar(static_cast<unsigned char>(s[j])))
+      ++j;
+  }
+  return j < s.size() && s[j] == '$' ? j + 1 - i : 0;
+}
+
+bool IsHexDigit(char c) {
+  return IsDigit(static_cast<unsigned char>(c)) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The body of a U& literal or name with its escapes decoded; false for an
+// escape the server refuses.  Surrogates are refused too: no name needs them.
+bool DecodeUnicodeEscapes(std::string_view body, char escape, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < body.size(); ++i) {
+    if (body[i] != escape) {
+      out += body[i];
+      continue;
+    }
+    if (i + 1 < body.size() && body[i + 1] == escape) {
+      out += escape;
+      ++i;
+      continue;
+    }
+    const bool wide = i + 1 < body.size() && body[i + 1] == '+';
+    const size_t digits = wide ? 6 : 4;
+    const size_t from = i + (wide ? 2 : 1);
+    if (from + digits > body.size())
+      return false;
+    char32_t cp = 0;
+    for (size_t k = from; k < from + digits; ++k) {
+      if (!IsHexDigit(body[k]))
+        return false;
+      cp = cp * 16 + static_cast<char32_t>(IsDigit(static_cast<unsigned char>(body[k]))
+                                               ? body[k] - '0'
+                                               : (body[k] | 0x20) - 'a' + 10);
+    }
+    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    AppendUtf8(cp, out);
+    i = from + digits - 1;
+  }
+  return true;
+}
+
+// Undoes the doubling of `quote` inside a quoted body.
+std::string Undoubled(std::string_view body, char quote) {
+  std::string out;
+  for (size_t i = 0; i < body.size(); ++i) {
+    out += body[i];
+    if (body[i] == quote && i + 1 < body.size() && body[i + 1] == quote)
+      ++i;
+  }
+  return out;
 }
 
 }  // namespace
@@ -44,41 +141,42 @@ void Tokenize(std::string_view s, std::vector<Token>& out) {
   while (i < n) {
     const size_t start = i;
     const unsigned char c = static_cast<unsigned char>(s[i]);
+    bool open = false;
     TokenKind kind;
     if (IsSpace(c)) {
       while (i < n && IsSpace(static_cast<unsigned char>(s[i])))
         ++i;
       kind = TokenKind::kSpace;
     } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-      while (i < n && s[i] != '\n')
+      while (i < n && s[i] != '\n' && s[i] != '\r')
         ++i;
       kind = TokenKind::kComment;
     } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
       int depth = 0;
+      open = true;
       while (i < n) {
         if (s[i] == '/' && i + 1 < n && s[i + 1] == '*') {
           ++depth;
           i += 2;
         } else if (s[i] == '*' && i + 1 < n && s[i + 1] == '/') {
           i += 2;
-          if (--depth == 0)
+          if (--depth == 0) {
+            open = false;
             break;
+          }
         } else {
           ++i;
         }
       }
       kind = TokenKind::kComment;
     } else if (c == '\'') {
-      i = QuotedEnd(s, i, '\'');
+      i = QuotedEnd(s, i, '\'', open);
       kind = TokenKind::kString;
-    } else if ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'') {
-      i = QuotedEnd(s, i + 1, '\'');
-      kind = TokenKind::kNString;
     } else if (c == '[') {
-      i = QuotedEnd(s, i, ']');
+      i = QuotedEnd(s, i, ']', open);
       kind = TokenKind::kQuotedName;
     } else if (c == '"') {
-      i = QuotedEnd(s, i, '"');
+      i = QuotedEnd(s, i, '"', open);
       kind = TokenKind::kQuotedName;
     } else if (IsDigit(c) ||
                (c == '.' && i + 1 < n && IsDigit(static_cast<unsigned char>(s[i + 1])))) {
@@ -101,9 +199,16 @@ void Tokenize(std::string_view s, std::vector<Token>& out) {
       }
       kind = TokenKind::kNumber;
     } else if (IsWordStart(c)) {
-      while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
-        ++i;
-      kind = TokenKind::kWord;
+      kind = PrefixedLiteral(s, i, open);
+      if (kind == TokenKind::kWord) {
+        while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
+          ++i;
+      }
+    } else if (const size_t tag = c == '$' ? DollarTag(s, i) : 0) {
+      const size_t end = s.find(s.substr(i, tag), i + tag);
+      open = end == std::string_view::npos;
+      i = open ? n : end + tag;
+      kind = TokenKind::kString;
     } else if (c == '@') {
       ++i;
       while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
@@ -168,7 +273,7 @@ void Tokenize(std::string_view s, std::vector<Token>& out) {
           break;
       }
     }
-    out.push_back(Token{kind, s.substr(start, i - start)});
+    out.push_back(Token{kind, s.substr(start, i - start), open});
   }
 }
 
@@ -186,9 +291,51 @@ bool WordIs(const Token& t, std::string_view upper) {
 }
 
 std::string_view NameText(const Token& t) {
-  if (t.kind == TokenKind::kQuotedName && t.text.size() >= 2)
-    return t.text.substr(1, t.text.size() - 2);
-  return t.text;
+  if (t.kind != TokenKind::kQuotedName)
+    return t.text;
+  const size_t skip = t.text.front() == '[' || t.text.front() == '"' ? 1 : 3;  // U&"
+  const size_t close = t.open ? 0 : 1;
+  return t.text.size() >= skip + close ? t.text.substr(skip, t.text.size() - skip - close)
+                                       : std::string_view();
+}
+
+bool ResolveName(const std::vector<Token>& tokens, size_t i, std::string& name, size_t& next) {
+  const Token& t = tokens[i];
+  next = i + 1;
+  if (t.kind == TokenKind::kWord) {
+    name = AsciiLower(t.text);
+    return true;
+  }
+  if (t.kind != TokenKind::kQuotedName || t.open)
+    return false;
+  const char front = t.text.front();
+  if (front == '[') {
+    name = AsciiLower(Undoubled(NameText(t), ']'));
+    return true;
+  }
+  const std::string body = Undoubled(NameText(t), '"');
+  if (front == '"') {
+    name = body;
+    return true;
+  }
+  char escape = '\\';
+  size_t k = next;
+  while (k < tokens.size() && !Significant(tokens[k]))
+    ++k;
+  if (k < tokens.size() && WordIs(tokens[k], "UESCAPE")) {
+    size_t literal = k + 1;
+    while (literal < tokens.size() && !Significant(tokens[literal]))
+      ++literal;
+    if (literal >= tokens.size() || tokens[literal].kind != TokenKind::kString ||
+        tokens[literal].text.size() != 3 || tokens[literal].text.front() != '\'')
+      return false;
+    escape = tokens[literal].text[1];
+    if (IsHexDigit(escape) || escape == '+' || escape == '\'' || escape == '"' ||
+        IsSpace(static_cast<unsigned char>(escape)))
+      return false;
+    next = literal + 1;
+  }
+  return DecodeUnicodeEscapes(body, escape, name);
 }
 
 void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
@@ -302,6 +449,61 @@ void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
   close(n);
 }
 
+void Edits::Push(size_t token, Kind kind, std::string text) {
+  edits_.push_back(Edit{static_cast<uint32_t>(token), static_cast<uint32_t>(edits_.size()), kind,
+                        std::move(text)});
+}
+
+void Edits::Seal() {
+  std::sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) {
+    return a.token != b.token ? a.token < b.token : a.order < b.order;
+  });
+}
+
+std::pair<const Edits::Edit*, const Edits::Edit*> Edits::At(size_t i) const {
+  const auto first = std::lower_bound(edits_.begin(), edits_.end(), i,
+                                      [](const Edit& e, size_t t) { return e.token < t; });
+  auto last = first;
+  while (last != edits_.end() && last->token == i)
+    ++last;
+  return {edits_.data() + (first - edits_.begin()), edits_.data() + (last - edits_.begin())};
+}
+
+bool Edits::Open(size_t i, std::string& out) const {
+  const auto [first, last] = At(i);
+  const Edit* replacement = nullptr;
+  for (const Edit* e = first; e != last; ++e) {
+    if (e->kind == kBefore)
+      out += e->text;
+    else if (e->kind == kReplace)
+      replacement = e;
+  }
+  if (replacement)
+    out += replacement->text;
+  return replacement != nullptr;
+}
+
+void Edits::Close(size_t i, std::string& out) const {
+  const auto [first, last] = At(i);
+  for (const Edit* e = last; e != first;) {
+    --e;
+    if (e->kind == kAfter)
+      out += e->text;
+  }
+}
+
+ValueKind ResultKinds::Column(size_t index, size_t count) const {
+  const size_t n = items.size();
+  if (first_star < 0)
+    return index < n && count == n ? items[index] : ValueKind::kUnknown;
+  if (index < static_cast<size_t>(first_star))
+    return items[index];
+  const size_t tail = n - static_cast<size_t>(last_star) - 1;
+  if (index < count && count - index <= tail)
+    return items[n - (count - index)];
+  return ValueKind::kUnknown;
+}
+
 void Hooks::Placeholder(int, std::string& out) const {
   out += '?';
 }
@@ -328,6 +530,15 @@ void Hooks::AssignedValue(std::string_view, std::string_view, std::string_view e
 size_t Hooks::Rewrite(Translator&, size_t, size_t, std::string&) const {
   return 0;
 }
+const Catalogue* Hooks::Columns() const {
+  return nullptr;
+}
+void Hooks::RenderTyped(const Analyzer&, Edits&) const {}
+
+Translator::Translator(const Hooks& hooks)
+    : hooks_(hooks), analyzer_(std::make_unique<Analyzer>()) {}
+
+Translator::~Translator() = default;
 
 size_t Translator::NextSignificant(size_t i, size_t end) const {
   while (i < end && !Significant(tokens_[i]))
@@ -363,7 +574,16 @@ void Translator::EmitRange(size_t begin, size_t end, std::string& out) {
     }
   };
 
+  const bool edited = !edits_.Empty();
   for (size_t i = begin; i < end; ++i) {
+    // What follows the previous token, which may have ended a construct of
+    // several tokens.
+    if (edited && i > begin)
+      edits_.Close(i - 1, out);
+    if (edited && tokens_[i].kind != TokenKind::kMarker && edits_.Open(i, out))
+      continue;
+    if (edited && tokens_[i].kind == TokenKind::kMarker)
+      edits_.Open(i, out);
     if (const size_t used = hooks_.Rewrite(*this, i, end, out)) {
       i += used - 1;
       continue;
@@ -483,6 +703,8 @@ void Translator::EmitRange(size_t begin, size_t end, std::string& out) {
         break;
     }
   }
+  if (edited && end > begin)
+    edits_.Close(end - 1, out);
   flush_limits(depth);
   for (int d = depth - 1; d >= 0 && limit_count > 0; --d)
     flush_limits(d);
@@ -626,7 +848,42 @@ void Translator::EmitUpdate(const Piece& p, std::string& out) {
   EmitRange(k, p.end, out);
 }
 
-const std::vector<Statement>& Translator::Translate(std::string_view batch) {
+const std::vector<Statement>& Translator::Translate(std::string_view batch,
+                                                    std::span<const ValueKind> params) {
+  constexpr size_t kCacheSize = 128;
+  const Catalogue* catalogue = hooks_.Columns();
+  const uint64_t version = catalogue ? catalogue->Version() : 0;
+  if (catalogue != cache_catalogue_ || version != cache_version_ || cache_.size() >= kCacheSize) {
+    cache_.clear();
+    cache_catalogue_ = catalogue;
+    cache_version_ = version;
+  }
+  key_.assign(batch);
+  key_ += '\0';
+  for (ValueKind k : params)
+    key_ += static_cast<char>('A' + static_cast<int>(k));
+  if (const auto found = cache_.find(key_); found != cache_.end()) {
+    current_ = &found->second;
+    return found->second.statements;
+  }
+  current_ = nullptr;
+  TranslateAnew(batch, params);
+  // Kept with a copy of the batch for the tokens to point into; a node of
+  // the map never moves.
+  Translated& kept = cache_[key_];
+  kept.text.assign(batch);
+  kept.tokens.clear();
+  for (const Token& t : tokens_)
+    kept.tokens.push_back(
+        Token{t.kind, std::string_view(kept.text).substr(
+                          static_cast<size_t>(t.text.data() - batch.data()), t.text.size())});
+  kept.statements = std::move(statements_);
+  kept.params = param_index_;
+  current_ = &kept;
+  return kept.statements;
+}
+
+void Translator::TranslateAnew(std::string_view batch, std::span<const ValueKind> params) {
   tokens_.clear();
   pieces_.clear();
   statements_.clear();
@@ -644,6 +901,34 @@ const std::vector<Statement>& Translator::Translate(std::string_view batch) {
     while (end > p.begin && !Significant(tokens_[end - 1]))
       --end;
     const Piece trimmed{p.begin, end, p.kind};
+    edits_.Clear();
+    const Catalogue* catalogue = hooks_.Columns();
+    if (catalogue && p.kind != StatementKind::kOther && p.kind != StatementKind::kSetOption &&
+        Analyzer::NeedsTyping(tokens_, p.begin, end, *catalogue, params, first)) {
+      analyzer_->Run(tokens_, p.begin, end, p.kind, *catalogue, params, first);
+      if (analyzer_->Abandoned()) {
+        // Untyped, its money would be read in an engine's own scale.
+        ProviderError e;
+        e.NativeError = 191;
+        e.SQLState = "42000";
+        e.Description =
+            "Some part of your SQL statement is nested too deeply. Rewrite the query or break it "
+            "up into smaller queries.";
+        e.Source = "kx4data";
+        throw EngineError(kErrCommandFailed, {std::move(e)});
+      }
+      hooks_.RenderTyped(*analyzer_, edits_);
+      edits_.Seal();
+      const auto results = analyzer_->Results();
+      for (size_t k = 0; k < results.size(); ++k) {
+        if (results[k].star) {
+          if (s.columns.first_star < 0)
+            s.columns.first_star = static_cast<int>(k);
+          s.columns.last_star = static_cast<int>(k);
+        }
+        s.columns.items.push_back(results[k].kind);
+      }
+    }
     s.sql.reserve(batch.size() + 16);
     if (p.kind == StatementKind::kInsert)
       EmitInsert(trimmed, s.sql);
@@ -654,7 +939,7 @@ const std::vector<Statement>& Translator::Translate(std::string_view batch) {
     s.param_count = param_index_ - first;
     statements_.push_back(std::move(s));
   }
-  return statements_;
+  edits_.Clear();
 }
 
 }  // namespace kx4::ado::dialect

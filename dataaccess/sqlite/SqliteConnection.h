@@ -3,10 +3,10 @@
 #define KX4DATA_DATAACCESS_SQLITE_SQLITECONNECTION_H_
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "dataaccess/Engine.h"
@@ -18,33 +18,12 @@ struct sqlite3_stmt;
 
 namespace kx4::ado::sqlite {
 
-// What the translation must know of a column it writes or reads.
-enum class ColumnKind : uint8_t { kPlain, kFlag, kMoney };
-
-// Declared types of the stored columns, by table and column, without regard
-// to case.  Read from the database when a connection opens.
-class Catalog {
+// The stored columns' kinds, read from the declared types when a connection
+// opens and after any change of the schema.
+class Catalog : public dialect::Catalogue {
  public:
   // Returns SQLITE_OK, or the failure that left the catalog empty.
   [[nodiscard]] int Load(sqlite3* db);
-  ColumnKind Kind(std::string_view table, std::string_view column) const;
-  bool IsMoneyColumn(std::string_view column) const;
-  // Whether the table's key is an identity (an INTEGER PRIMARY KEY).
-  bool HasIdentity(std::string_view table) const;
-
- private:
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const;
-  };
-  struct Equal {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const;
-  };
-  using Columns = std::unordered_map<std::string, ColumnKind, Hash, Equal>;
-  std::unordered_map<std::string, Columns, Hash, Equal> tables_;
-  Columns money_names_;
-  Columns identity_tables_;  // the kind is unused
 };
 
 // SQLite's spellings of the dialect's idioms; flags and money are found in
@@ -58,6 +37,8 @@ class SqliteHooks final : public dialect::Hooks {
   void CastDateTime(std::string_view expr, std::string& out) const override;
   void AssignedValue(std::string_view table, std::string_view column, std::string_view expr,
                      std::string& out) const override;
+  const dialect::Catalogue* Columns() const override { return &catalog_; }
+  void RenderTyped(const dialect::Analyzer& analysis, dialect::Edits& edits) const override;
 
  private:
   const Catalog& catalog_;
@@ -77,11 +58,17 @@ class SqliteConnection final : public EngineConnection {
   void BeginTransaction() override;
   void CommitTransaction() override;
   void RollbackTransaction() override;
+  bool Reusable() const override;
+  // The file at the path is still the one this connection opened.  Within a
+  // second of the last statement the connection is taken as it is, as an
+  // established one would be: a path lookup costs about as much as a
+  // statement.
+  bool Usable() override;
 
  private:
   struct Prepared;
 
-  Prepared& Prepare(const std::string& sql);
+  Prepared& Prepare(const dialect::Statement& s);
   void Bind(sqlite3_stmt* st, const dialect::Statement& s, const std::vector<Parameter>& params);
   void Fetch(Prepared& p, ResultTable& rows);
   void Run(const char* sql);
@@ -105,6 +92,7 @@ class SqliteConnection final : public EngineConnection {
   std::unique_ptr<SqliteHooks> hooks_;
   std::unique_ptr<dialect::Translator> translator_;
   std::vector<std::unique_ptr<Prepared>> cache_;  // most recent first
+  std::vector<dialect::ValueKind> param_kinds_;
   WriterQueue queue_;
   TransactionState transaction_;
   bool begun_ = false;               // BEGIN issued for the caller's transaction or a batch
@@ -112,6 +100,10 @@ class SqliteConnection final : public EngineConnection {
   std::optional<int64_t> identity_;  // @@IDENTITY
   Clock::time_point deadline_ = Clock::time_point::max();
   bool timed_out_ = false;
+  bool left_state_ = false;  // ran a statement that may leave state behind
+  Clock::time_point last_used_;
+  uint64_t device_ = 0;  // of the file opened
+  uint64_t inode_ = 0;
 };
 
 }  // namespace kx4::ado::sqlite

@@ -209,6 +209,21 @@ TEST_F(PostgresTest, FlagsStoreOneAndReadAsBooleans) {
       ado::adSmallInt);
 }
 
+// The catalogue is read when connecting; a table another session creates
+// later is looked up when its rows first arrive.
+TEST_F(PostgresTest, FlagsOfATableCreatedLaterReadAsBooleans) {
+  auto other = db_->Connect();
+  Execute(other, "CREATE TABLE tblLater (Id integer, Done flag)");
+  Execute(other, "INSERT INTO tblLater (Id, Done) VALUES (1, 1)");
+  for (int i = 0; i < 2; ++i) {
+    auto rs = Query(c_, "SELECT Id, Done FROM tblLater");
+    ASSERT_FALSE(rs->Eof());
+    EXPECT_EQ(rs->Fields("Done").Type(), ado::adBoolean);
+    EXPECT_EQ(rs->Fields("Done").Value(), Variant(true));
+    EXPECT_EQ(rs->Fields("Id").Type(), ado::adInteger);
+  }
+}
+
 TEST_F(PostgresTest, MoneyIsExactBothWays) {
   const Currency large = Currency::Parse("123456789012.3456");
   Execute(c_,
@@ -226,14 +241,15 @@ TEST_F(PostgresTest, MoneyIsExactBothWays) {
                    {Variant(Currency::Parse("123456789012.0456"))})
                 .ToLong(),
             1);
-  // Aggregates of money stay money; AVG rounds to the ten-thousandth.
+  // Aggregates of money stay money; AVG rounds to the ten-thousandth, half
+  // away from zero.
   Execute(c_, "INSERT INTO tblUsers(PinCode, Name, QuotaRemaining) VALUES (N'q', N'm', 0.0001)");
   auto rs = Query(c_,
                   "SELECT SUM(QuotaRemaining) AS Total, AVG(U.QuotaRemaining) AS Mean, "
                   "MIN(QuotaRemaining), COUNT(*) AS N FROM tblUsers U");
   EXPECT_EQ(rs->Fields("Total").Type(), ado::adCurrency);
   EXPECT_EQ(rs->Fields("Total").Value(), Variant(Currency::Parse("123456789012.0457")));
-  EXPECT_EQ(rs->Fields("Mean").Value(), Variant(Currency::Parse("61728394506.0228")));
+  EXPECT_EQ(rs->Fields("Mean").Value(), Variant(Currency::Parse("61728394506.0229")));
   EXPECT_EQ(rs->Fields(2).Value(), Variant(Currency::Parse("0.0001")));
   EXPECT_EQ(rs->Fields("N").Value(), Variant(int32_t{2}));
 }
@@ -317,6 +333,9 @@ TEST_F(PostgresTest, ReadModeCannotWriteNorBeUnlocked) {
                              "SET SESSION CHARACTERISTICS AS TRANSACTION "
                              "READ WRITE",
                              "SELECT set_config('default_transaction_read_only', 'off', false)",
+                             "SELECT U&\"set\\005fconfig\"('default_transaction_read_only', "
+                             "'off', false)",
+                             "SELECT U&\"default!005ftransaction!005fread!005fonly\" UESCAPE '!'",
                              "BEGIN READ WRITE", "COMMIT"}) {
     EXPECT_EQ(Fails(reader, unlock).error.NativeError, 3906) << unlock;
   }
@@ -334,6 +353,24 @@ TEST_F(PostgresTest, StatementTimeOutFollowsTheCommand) {
   command.SetCommandTimeout(0);
   command.SetActiveConnection(c_);
   EXPECT_NO_THROW(command.Execute());
+}
+
+TEST_F(PostgresTest, ABackslashIsNoEscapeWhateverTheDatabaseSays) {
+  Execute(c_, "ALTER DATABASE \"" + db_->Database() + "\" SET standard_conforming_strings = off");
+  auto fresh = db_->Connect();
+  EXPECT_EQ(Scalar(fresh, "SELECT 'a\\' AS x").ToString(), "a\\");
+}
+
+TEST_F(PostgresTest, ReadModeAppliesTheTimeOutToEveryBatch) {
+  auto reader = db_->Connect(adModeRead);
+  ado::Command lift;
+  lift.SetCommandText("SET statement_timeout = 0");
+  lift.SetCommandTimeout(1);
+  lift.SetActiveConnection(reader);
+  lift.Execute();
+  // The next batch runs under its own limit again, the same as before.
+  Failure slow = Fails(reader, "SELECT pg_sleep(3)", {}, 1);
+  EXPECT_EQ(slow.error.NativeError, -2);
 }
 
 // Rows are read once the batch has run on the server; a value that cannot be
