@@ -248,6 +248,8 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
   if (rc != SQLITE_OK)
     fail((rc & 0xFF) == SQLITE_BUSY ? rc : SQLITE_CANTOPEN);
   deadline_ = Clock::time_point::max();
+  device_ = st.st_dev;
+  inode_ = st.st_ino;
   // Without the catalog flags and money would go unconverted: no connection.
   rc = catalog_.Load(db_);
   if (rc == SQLITE_OK)
@@ -437,6 +439,7 @@ void SqliteConnection::Bind(sqlite3_stmt* st, const dialect::Statement& s,
 void SqliteConnection::Fetch(Prepared& p, ResultTable& rows) {
   sqlite3_stmt* st = p.stmt;
   const int n = static_cast<int>(p.readers.size());
+  rows.ReserveColumns(static_cast<size_t>(n));
   for (int c = 0; c < n; ++c)
     rows.AddColumn(sqlite3_column_name(st, c), p.types[c]);
   const Reader* readers = p.readers.data();
@@ -564,7 +567,8 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
   const std::vector<dialect::Statement>& statements = translator_->Translate(batch, param_kinds_);
   if (static_cast<size_t>(translator_->ParamCount()) > params.size())
     throw ContractError(ContractFault::kMissingParameter, kErrorSource);
-  deadline_ = timeout_seconds > 0 ? Clock::now() + std::chrono::seconds(timeout_seconds)
+  last_used_ = Clock::now();
+  deadline_ = timeout_seconds > 0 ? last_used_ + std::chrono::seconds(timeout_seconds)
                                   : Clock::time_point::max();
   timed_out_ = false;
   if (timeout_seconds > 0)
@@ -575,6 +579,8 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
   for (const auto& s : statements) {
     writes |= dialect::ChangesData(s.kind) || s.kind == dialect::StatementKind::kOther;
     schema |= s.kind == dialect::StatementKind::kOther;
+    left_state_ |=
+        s.kind == dialect::StatementKind::kOther || s.kind == dialect::StatementKind::kSetOption;
   }
   // Autocommit writes run as one write transaction in the writers' queue, so
   // an insert and its identity query stay together.  Inside the caller's
@@ -674,6 +680,21 @@ void SqliteConnection::Recover(bool own, bool savepoint, bool timed_out, bool sc
   }
   if (schema)
     catalog_stale_ = catalog_.Load(db_) != SQLITE_OK;
+}
+
+bool SqliteConnection::Reusable() const {
+  return !left_state_ && !transaction_.Open() && !begun_ && !queue_.Held() &&
+         sqlite3_get_autocommit(db_) != 0;
+}
+
+bool SqliteConnection::Usable() {
+  const Clock::time_point now = Clock::now();
+  if (now - last_used_ < std::chrono::seconds(1))
+    return true;
+  last_used_ = now;
+  struct stat st = {};
+  return stat(path_.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == device_ &&
+         static_cast<uint64_t>(st.st_ino) == inode_;
 }
 
 void SqliteConnection::BeginTransaction() {
