@@ -72,6 +72,9 @@ TEST_P(HostProgram, RecordsAJobAndListsIt) {
   std::ostringstream listed;
   ASSERT_EQ(Report(ListJobs("jdoe", listed)), 0);
   EXPECT_EQ(listed.str(), "Budget.xlsx, 1 pages at 0.05\nMinutes.docx, 12 pages at 0.05\n");
+  std::ostringstream counted;
+  ASSERT_EQ(Report(CountJobs(admin, "LASER", kx4::DateTime::Now().AddDays(-1), counted)), 0);
+  EXPECT_EQ(counted.str(), "2 jobs, 13 pages\n");
 
   // Both jobs were charged to the PIN's owner.
   kx4::User user;
