@@ -13,11 +13,6 @@
 namespace kx4 {
 namespace {
 
-// Empty names and ports are stored as NULL; they load back as empty text.
-std::string TextField(const ado::Recordset& rs, const char* name) {
-  return FieldValue(rs.Fields(name), Variant(static_cast<int32_t>(vbString))).ToString();
-}
-
 std::string BuildLoadSQL(const std::string& prefix, const Printer& printer) {
   return "SELECT Name, Port, ConfigurationId FROM " + prefix +
          "tblPrinters WHERE PrinterId = " + std::to_string(printer.Id());
