@@ -1,8 +1,10 @@
 #include <kx4data/Configuration.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include <kx4data/DataGlobal.h>
 #include <kx4data/KXData.h>
@@ -266,19 +268,33 @@ KXErrorPtr Configuration::ResetPaperTypes(KXData& pinsData) {
   // Matched by paper type: list positions need not be unique, so walking
   // both lists side by side could pass a stored row by.  Rows of inactive
   // paper types find no entry and drop out at the next Save.
-  std::unordered_map<int32_t, int16_t> offered;
-  for (; !stored->Eof(); stored->MoveNext()) {
-    offered.emplace(stored->Fields("PaperTypeId").Value().ToLong(),
-                    stored->Fields("Modifier").Value().ToInteger());
-  }
+  // Fields follow the current row, so each is looked up once.
+  std::vector<std::pair<int32_t, int16_t>> offered;
+  const ado::Field stored_id = stored->Fields("PaperTypeId");
+  const ado::Field stored_modifier = stored->Fields("Modifier");
+  for (; !stored->Eof(); stored->MoveNext())
+    offered.emplace_back(stored_id.Value().ToLong(), stored_modifier.Value().ToInteger());
+  // Sorted by paper type, the first stored row of each winning.
+  std::stable_sort(offered.begin(), offered.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  const ado::Field id = active->Fields("PaperTypeId");
+  const ado::Field description = active->Fields("Description");
+  const ado::Field modifier = active->Fields("Modifier");
+  const ado::Field default_type = active->Fields("DefaultType");
   auto fresh = std::make_shared<PaperTypeCollection>();
   for (; !active->Eof(); active->MoveNext()) {
     auto entry = std::make_shared<PaperType>();
-    entry->SetId(active->Fields("PaperTypeId").Value().ToLong());
-    entry->SetDescription(TextField(*active, "Description"));
-    entry->SetCostModifier(active->Fields("Modifier").Value().ToInteger());
-    entry->SetDefaultType(active->Fields("DefaultType").Value().ToBoolean());
-    if (auto found = offered.find(entry->Id()); found != offered.end()) {
+    entry->SetId(id.Value().ToLong());
+    // NULL leaves the entry's empty description.
+    const Variant text = description.Value();
+    if (const std::string* value = text.Get<std::string>())
+      entry->SetDescription(*value);
+    entry->SetCostModifier(modifier.Value().ToInteger());
+    entry->SetDefaultType(default_type.Value().ToBoolean());
+    const auto found = std::lower_bound(
+        offered.begin(), offered.end(), entry->Id(),
+        [](const auto& row, int32_t paper_type) { return row.first < paper_type; });
+    if (found != offered.end() && found->first == entry->Id()) {
       entry->SetInCurrentConfig(true);
       entry->SetCostModifier(found->second);
     }
