@@ -194,13 +194,9 @@ KXErrorPtr Configuration::LoadUnlistedPrinterConfig(KXData& pinsData) {
 
 KXErrorPtr Configuration::LoadRow(KXData& pinsData, const std::string& pstrSQL) {
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(pinsData, rs, pstrSQL))
+  if (KXErrorPtr error =
+          SelectRow(pinsData, pstrSQL, "Configuration expected. Id: " + std::to_string(id_), rs))
     return error;
-  if (IsEmpty(*rs)) {
-    rs->Close();
-    return MakeError("Configuration expected. Id: " + std::to_string(id_), KXError::kIconStop,
-                     erRecordExpected);
-  }
   // Everything is read before anything is assigned, so a row that cannot be
   // read leaves the object as it was.  An empty name is stored as NULL.
   const int32_t id = rs->Fields("ConfigurationId").Value().ToLong();

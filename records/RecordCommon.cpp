@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "session/Common.h"
+#include "session/KXDataInternal.h"
 
 namespace kx4 {
 
@@ -15,6 +16,16 @@ constexpr int32_t kLowestStorableModifier = INT16_MIN + 100;
 
 std::string TextField(const ado::Recordset& rs, const char* name) {
   return FieldValue(rs.Fields(name), Variant(static_cast<int32_t>(vbString))).ToString();
+}
+
+KXErrorPtr SelectRow(KXData& pinsData, const std::string& pstrSQL, const std::string& pstrNotFound,
+                     std::shared_ptr<ado::Recordset>& rs) {
+  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(pinsData, rs, pstrSQL))
+    return error;
+  if (!IsEmpty(*rs))
+    return nullptr;
+  rs->Close();
+  return MakeError(pstrNotFound, KXError::kIconStop, erRecordExpected);
 }
 
 KXErrorPtr CheckStorableModifier(int16_t modifier, const std::string& refused,

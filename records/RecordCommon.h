@@ -3,12 +3,15 @@
 #define KX4DATA_RECORDS_RECORDCOMMON_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <kx4data/KXError.h>
 #include <kx4data/ado/Recordset.h>
 
 namespace kx4 {
+
+class KXData;
 
 // A flag as statements write it: the 16-bit boolean, "-1" or "0".
 inline std::string FlagSQL(bool value) {
@@ -20,6 +23,12 @@ inline std::string IdOrNullSQL(int32_t id) {
 }
 // A text field of the current row; NULL reads as the empty text.
 std::string TextField(const ado::Recordset& rs, const char* name);
+// Runs a load's SELECT.  Null with `rs` on the row to read (the caller
+// closes it); the session's error; or, when no row came back,
+// erRecordExpected with `pstrNotFound` (icon 16) and `rs` closed.
+[[nodiscard]] KXErrorPtr SelectRow(KXData& pinsData, const std::string& pstrSQL,
+                                   const std::string& pstrNotFound,
+                                   std::shared_ptr<ado::Recordset>& rs);
 // True when the record set holds no row (at its beginning and its end).
 inline bool IsEmpty(const ado::Recordset& rs) {
   return rs.Bof() && rs.Eof();

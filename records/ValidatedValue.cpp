@@ -117,14 +117,10 @@ KXErrorPtr ValidatedValue::Delete(KXData& pinsData) {
 KXErrorPtr ValidatedValue::Load(KXData& pinsData, int32_t plngId) {
   id_ = plngId;
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(
-          pinsData, rs, BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this)))
+  if (KXErrorPtr error =
+          SelectRow(pinsData, BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this),
+                    "Validated value record expected. ID: " + std::to_string(id_), rs))
     return error;
-  if (IsEmpty(*rs)) {
-    rs->Close();
-    return MakeError("Validated value record expected. ID: " + std::to_string(id_),
-                     KXError::kIconStop, erRecordExpected);
-  }
   // Read first, assign after: a row that cannot be read changes nothing.
   std::string code = TextField(*rs, "Code");
   std::string description = TextField(*rs, "Description");
@@ -141,14 +137,10 @@ KXErrorPtr ValidatedValue::Load(KXData& pinsData, int32_t plngId) {
 KXErrorPtr ValidatedValue::LoadByCode(KXData& pinsData, const std::string& pstrCode) {
   code_ = pstrCode;
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(
-          pinsData, rs, BuildLoadByCodeSQL(KXDataInternal::OwnerPrefix(pinsData), *this)))
+  if (KXErrorPtr error =
+          SelectRow(pinsData, BuildLoadByCodeSQL(KXDataInternal::OwnerPrefix(pinsData), *this),
+                    "Validated value record expected. Code: " + code_, rs))
     return error;
-  if (IsEmpty(*rs)) {
-    rs->Close();
-    return MakeError("Validated value record expected. Code: " + code_, KXError::kIconStop,
-                     erRecordExpected);
-  }
   const int32_t id = rs->Fields("ValidatedId").Value().ToLong();
   std::string description = TextField(*rs, "Description");
   const int16_t modifier = rs->Fields("Modifier").Value().ToInteger();

@@ -127,6 +127,12 @@ void CompareCycles(const std::string& engine, int rounds, size_t expected_rows, 
       lib = Cycle(library, expected_rows);
     }
     between();
+    if (std::getenv("KX4_BENCH_VERBOSE")) {
+      std::printf("# round %d (%s first):", r, r % 2 == 0 ? "library" : "raw");
+      for (int op = 0; op < kOps; ++op)
+        std::printf(" %s %.3f/%.3f", kOpNames[op], lib[op], direct[op]);
+      std::printf("\n");
+    }
     for (int op = 0; op < kOps; ++op) {
       ratios[op].push_back(direct[op] / lib[op]);
       best_library[op] = std::min(best_library[op], lib[op]);
