@@ -8,24 +8,14 @@
 #include <cstring>
 #include <limits>
 
+#include "dataaccess/dialect/Catalogue.h"
 #include "variant/Utf8.h"
 
 namespace kx4::ado {
 namespace {
 
 bool IsTextType(int32_t t) {
-  switch (t) {
-    case adBSTR:
-    case adChar:
-    case adWChar:
-    case adVarChar:
-    case adLongVarChar:
-    case adVarWChar:
-    case adLongVarWChar:
-      return true;
-    default:
-      return false;
-  }
+  return dialect::KindOfAdoType(t) == dialect::ValueKind::kText;
 }
 
 }  // namespace
@@ -279,8 +269,11 @@ void ResultTable::AppendInteger(int64_t value) {
 
 void ResultTable::AppendDouble(double value) {
   Column& c = Next();
-  if (c.storage == Storage::kOpen)
+  if (c.storage == Storage::kOpen) {
+    // A column of no declared type whose first value is a real.
     Settle(c, Storage::kDouble);
+    c.type = adDouble;
+  }
   switch (c.storage) {
     case Storage::kDouble:
       PushFixed(c, &value, 8);

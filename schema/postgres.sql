@@ -4,7 +4,10 @@
 --  * Flags are columns of the domain "flag" (a smallint).  The library writes
 --    true as -1; a trigger per table stores every non-zero value as 1 so that
 --    "= 1" filters hold.  The engine reports flag columns as booleans.
---  * Money is numeric(19,4): exact, four decimals.
+--  * Money is the domain "currency": numeric(19,4), exact, four decimals,
+--    held to the range of the server's money type, so that a charge beyond
+--    it is refused (currency_range) rather than stored as a value no reader
+--    can load.  Money results of expressions are cast to it as well.
 --  * Names, codes and descriptions compare without regard to case (citext),
 --    as the server the statements were written for does; PIN codes compare
 --    exactly.
@@ -15,6 +18,9 @@
 CREATE EXTENSION IF NOT EXISTS citext;
 
 CREATE DOMAIN flag AS smallint;
+
+CREATE DOMAIN currency AS numeric(19, 4)
+  CONSTRAINT currency_range CHECK (VALUE BETWEEN -922337203685477.5808 AND 922337203685477.5807);
 
 -- Identity keys are GENERATED ALWAYS: like the identity columns the library
 -- was written for, they refuse explicit values.
@@ -42,7 +48,7 @@ CREATE TABLE tblConfigurations (
   Name citext,
   TrackOptionId smallint NOT NULL DEFAULT 1,
   UnitMeasureId integer NOT NULL DEFAULT 1,
-  UnitCost numeric(19, 4) NOT NULL DEFAULT 0,
+  UnitCost currency NOT NULL DEFAULT 0,
   MaxPages smallint,
   MaxError citext,
   ColorModifier smallint NOT NULL DEFAULT 0,
@@ -84,7 +90,7 @@ CREATE TABLE tblUsers (
   PinCode text,
   Name citext,
   UseQuota flag NOT NULL DEFAULT 0,
-  QuotaRemaining numeric(19, 4) NOT NULL DEFAULT 0,
+  QuotaRemaining currency NOT NULL DEFAULT 0,
   Active flag NOT NULL DEFAULT 1,
   AdminSecurity flag NOT NULL DEFAULT 0,
   ReportSecurity smallint NOT NULL DEFAULT 0
@@ -109,7 +115,7 @@ CREATE TABLE tblPrintJobs (
   PageHeight integer NOT NULL DEFAULT 0,
   PaperSize citext,
   Color flag NOT NULL DEFAULT 0,
-  CostPerUnit numeric(19, 4) NOT NULL DEFAULT 0,
+  CostPerUnit currency NOT NULL DEFAULT 0,
   UnitMeasureId integer NOT NULL DEFAULT 1,
   DatePrinted timestamp(0) without time zone NOT NULL,
   UserDefined1 citext,

@@ -4,7 +4,8 @@
 --   * keys are INTEGER PRIMARY KEY AUTOINCREMENT (32-bit in practice, never reused);
 --   * flags are BIT: the engine stores any non-zero value written to them as 1
 --     and refuses numbers beyond the 16-bit range, as PostgreSQL's flag does;
---   * money is MONEY: whole ten-thousandths in an integer, never floating point;
+--   * money is MONEY: whole ten-thousandths in an integer, never floating point
+--     (15000 is 1.5; the library's kx4_mtext() shows it as "1.5000");
 --   * date-times are DATETIME: text 'yyyy-mm-dd hh:mm:ss' in local time;
 --   * SMALLINT and INT columns refuse values beyond their 16- or 32-bit range
 --     (checks named kx4_smallint and kx4_int, reported as overflow), as the
@@ -41,7 +42,7 @@ CREATE TABLE tblConfigurations (
     CONSTRAINT kx4_smallint CHECK (TrackOptionId BETWEEN -32768 AND 32767),
   UnitMeasureId INT NOT NULL DEFAULT 1
     CONSTRAINT kx4_int CHECK (UnitMeasureId BETWEEN -2147483648 AND 2147483647),
-  UnitCost MONEY NOT NULL DEFAULT 0,
+  UnitCost MONEY NOT NULL DEFAULT 0,  -- ten-thousandths
   MaxPages SMALLINT
     CONSTRAINT kx4_smallint CHECK (MaxPages BETWEEN -32768 AND 32767),
   MaxError NVARCHAR(255) COLLATE KX4_CI,
@@ -101,7 +102,7 @@ CREATE TABLE tblUsers (
   PinCode NVARCHAR(255) COLLATE BINARY,
   Name NVARCHAR(255) COLLATE KX4_CI,
   UseQuota BIT NOT NULL DEFAULT 0,
-  QuotaRemaining MONEY NOT NULL DEFAULT 0,
+  QuotaRemaining MONEY NOT NULL DEFAULT 0,  -- ten-thousandths
   Active BIT NOT NULL DEFAULT 1,
   AdminSecurity BIT NOT NULL DEFAULT 0,
   ReportSecurity SMALLINT NOT NULL DEFAULT 0
@@ -133,7 +134,7 @@ CREATE TABLE tblPrintJobs (
     CONSTRAINT kx4_int CHECK (PageHeight BETWEEN -2147483648 AND 2147483647),
   PaperSize NVARCHAR(100) COLLATE KX4_CI,
   Color BIT NOT NULL DEFAULT 0,
-  CostPerUnit MONEY NOT NULL DEFAULT 0,
+  CostPerUnit MONEY NOT NULL DEFAULT 0,  -- ten-thousandths
   UnitMeasureId INT NOT NULL DEFAULT 1
     CONSTRAINT kx4_int CHECK (UnitMeasureId BETWEEN -2147483648 AND 2147483647),
   DatePrinted DATETIME NOT NULL,

@@ -260,8 +260,20 @@ void TranslateBenchmark(const std::string& path) {
   for (int r = 0; r < rounds; ++r)
     sink += translator.Translate(list).size();
   const double list_us = Seconds(Clock::now() - t1) * 1e6 / rounds;
-  std::printf("translation: %zu statements, %.0f bytes on average; job list (%zu bytes) %.2f us\n",
-              steps.size(), static_cast<double>(bytes) / steps.size(), list.size(), list_us);
+  // Statements not seen before (a comment makes each text new): typed and
+  // rewritten anew rather than taken from the translator's cache.
+  std::vector<std::string> unseen;
+  for (int r = 0; r < rounds / 10; ++r)
+    for (const auto& s : steps)
+      unseen.push_back(s.sql + " -- " + std::to_string(r));
+  const auto t2 = Clock::now();
+  for (const std::string& sql : unseen)
+    sink += translator.Translate(sql).size();
+  const double cold_us = Seconds(Clock::now() - t2) * 1e6 / unseen.size();
+  std::printf(
+      "translation: %zu statements, %.0f bytes on average; job list (%zu bytes) %.2f us; "
+      "%.2f us per statement not yet seen\n",
+      steps.size(), static_cast<double>(bytes) / steps.size(), list.size(), list_us, cold_us);
   std::printf("RATIO translate_us_per_statement %.2f target <= 5\n", us + 0 * sink);
 }
 

@@ -1,5 +1,10 @@
 #include "dataaccess/dialect/Dialect.h"
 
+#include <algorithm>
+
+#include "dataaccess/Engine.h"
+#include "dataaccess/dialect/Analyzer.h"
+
 namespace kx4::ado::dialect {
 namespace {
 
@@ -302,6 +307,61 @@ void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
   close(n);
 }
 
+void Edits::Push(size_t token, Kind kind, std::string text) {
+  edits_.push_back(Edit{static_cast<uint32_t>(token), static_cast<uint32_t>(edits_.size()), kind,
+                        std::move(text)});
+}
+
+void Edits::Seal() {
+  std::sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) {
+    return a.token != b.token ? a.token < b.token : a.order < b.order;
+  });
+}
+
+std::pair<const Edits::Edit*, const Edits::Edit*> Edits::At(size_t i) const {
+  const auto first = std::lower_bound(edits_.begin(), edits_.end(), i,
+                                      [](const Edit& e, size_t t) { return e.token < t; });
+  auto last = first;
+  while (last != edits_.end() && last->token == i)
+    ++last;
+  return {edits_.data() + (first - edits_.begin()), edits_.data() + (last - edits_.begin())};
+}
+
+bool Edits::Open(size_t i, std::string& out) const {
+  const auto [first, last] = At(i);
+  const Edit* replacement = nullptr;
+  for (const Edit* e = first; e != last; ++e) {
+    if (e->kind == kBefore)
+      out += e->text;
+    else if (e->kind == kReplace)
+      replacement = e;
+  }
+  if (replacement)
+    out += replacement->text;
+  return replacement != nullptr;
+}
+
+void Edits::Close(size_t i, std::string& out) const {
+  const auto [first, last] = At(i);
+  for (const Edit* e = last; e != first;) {
+    --e;
+    if (e->kind == kAfter)
+      out += e->text;
+  }
+}
+
+ValueKind ResultKinds::Column(size_t index, size_t count) const {
+  const size_t n = items.size();
+  if (first_star < 0)
+    return index < n && count == n ? items[index] : ValueKind::kUnknown;
+  if (index < static_cast<size_t>(first_star))
+    return items[index];
+  const size_t tail = n - static_cast<size_t>(last_star) - 1;
+  if (index < count && count - index <= tail)
+    return items[n - (count - index)];
+  return ValueKind::kUnknown;
+}
+
 void Hooks::Placeholder(int, std::string& out) const {
   out += '?';
 }
@@ -328,6 +388,15 @@ void Hooks::AssignedValue(std::string_view, std::string_view, std::string_view e
 size_t Hooks::Rewrite(Translator&, size_t, size_t, std::string&) const {
   return 0;
 }
+const Catalogue* Hooks::Columns() const {
+  return nullptr;
+}
+void Hooks::RenderTyped(const Analyzer&, Edits&) const {}
+
+Translator::Translator(const Hooks& hooks)
+    : hooks_(hooks), analyzer_(std::make_unique<Analyzer>()) {}
+
+Translator::~Translator() = default;
 
 size_t Translator::NextSignificant(size_t i, size_t end) const {
   while (i < end && !Significant(tokens_[i]))
@@ -363,7 +432,16 @@ void Translator::EmitRange(size_t begin, size_t end, std::string& out) {
     }
   };
 
+  const bool edited = !edits_.Empty();
   for (size_t i = begin; i < end; ++i) {
+    // What follows the previous token, which may have ended a construct of
+    // several tokens.
+    if (edited && i > begin)
+      edits_.Close(i - 1, out);
+    if (edited && tokens_[i].kind != TokenKind::kMarker && edits_.Open(i, out))
+      continue;
+    if (edited && tokens_[i].kind == TokenKind::kMarker)
+      edits_.Open(i, out);
     if (const size_t used = hooks_.Rewrite(*this, i, end, out)) {
       i += used - 1;
       continue;
@@ -483,6 +561,8 @@ void Translator::EmitRange(size_t begin, size_t end, std::string& out) {
         break;
     }
   }
+  if (edited && end > begin)
+    edits_.Close(end - 1, out);
   flush_limits(depth);
   for (int d = depth - 1; d >= 0 && limit_count > 0; --d)
     flush_limits(d);
@@ -626,7 +706,42 @@ void Translator::EmitUpdate(const Piece& p, std::string& out) {
   EmitRange(k, p.end, out);
 }
 
-const std::vector<Statement>& Translator::Translate(std::string_view batch) {
+const std::vector<Statement>& Translator::Translate(std::string_view batch,
+                                                    std::span<const ValueKind> params) {
+  constexpr size_t kCacheSize = 128;
+  const Catalogue* catalogue = hooks_.Columns();
+  const uint64_t version = catalogue ? catalogue->Version() : 0;
+  if (catalogue != cache_catalogue_ || version != cache_version_ || cache_.size() >= kCacheSize) {
+    cache_.clear();
+    cache_catalogue_ = catalogue;
+    cache_version_ = version;
+  }
+  key_.assign(batch);
+  key_ += '\0';
+  for (ValueKind k : params)
+    key_ += static_cast<char>('A' + static_cast<int>(k));
+  if (const auto found = cache_.find(key_); found != cache_.end()) {
+    current_ = &found->second;
+    return found->second.statements;
+  }
+  current_ = nullptr;
+  TranslateAnew(batch, params);
+  // Kept with a copy of the batch for the tokens to point into; a node of
+  // the map never moves.
+  Translated& kept = cache_[key_];
+  kept.text.assign(batch);
+  kept.tokens.clear();
+  for (const Token& t : tokens_)
+    kept.tokens.push_back(
+        Token{t.kind, std::string_view(kept.text).substr(
+                          static_cast<size_t>(t.text.data() - batch.data()), t.text.size())});
+  kept.statements = std::move(statements_);
+  kept.params = param_index_;
+  current_ = &kept;
+  return kept.statements;
+}
+
+void Translator::TranslateAnew(std::string_view batch, std::span<const ValueKind> params) {
   tokens_.clear();
   pieces_.clear();
   statements_.clear();
@@ -644,6 +759,34 @@ const std::vector<Statement>& Translator::Translate(std::string_view batch) {
     while (end > p.begin && !Significant(tokens_[end - 1]))
       --end;
     const Piece trimmed{p.begin, end, p.kind};
+    edits_.Clear();
+    const Catalogue* catalogue = hooks_.Columns();
+    if (catalogue && p.kind != StatementKind::kOther && p.kind != StatementKind::kSetOption &&
+        Analyzer::NeedsTyping(tokens_, p.begin, end, *catalogue, params, first)) {
+      analyzer_->Run(tokens_, p.begin, end, p.kind, *catalogue, params, first);
+      if (analyzer_->Abandoned()) {
+        // Untyped, its money would be read in an engine's own scale.
+        ProviderError e;
+        e.NativeError = 191;
+        e.SQLState = "42000";
+        e.Description =
+            "Some part of your SQL statement is nested too deeply. Rewrite the query or break it "
+            "up into smaller queries.";
+        e.Source = "kx4data";
+        throw EngineError(kErrCommandFailed, {std::move(e)});
+      }
+      hooks_.RenderTyped(*analyzer_, edits_);
+      edits_.Seal();
+      const auto results = analyzer_->Results();
+      for (size_t k = 0; k < results.size(); ++k) {
+        if (results[k].star) {
+          if (s.columns.first_star < 0)
+            s.columns.first_star = static_cast<int>(k);
+          s.columns.last_star = static_cast<int>(k);
+        }
+        s.columns.items.push_back(results[k].kind);
+      }
+    }
     s.sql.reserve(batch.size() + 16);
     if (p.kind == StatementKind::kInsert)
       EmitInsert(trimmed, s.sql);
@@ -654,7 +797,7 @@ const std::vector<Statement>& Translator::Translate(std::string_view batch) {
     s.param_count = param_index_ - first;
     statements_.push_back(std::move(s));
   }
-  return statements_;
+  edits_.Clear();
 }
 
 }  // namespace kx4::ado::dialect

@@ -7,9 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+#include "dataaccess/dialect/Catalogue.h"
 
 namespace kx4::ado::dialect {
 
@@ -72,7 +77,55 @@ struct Piece {
 // ("... VALUES (...) SELECT @@IDENTITY AS NewId SET NOCOUNT OFF").
 void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out);
 
+class Analyzer;
 class Translator;
+
+// Changes to single tokens of a batch: text written before a token, instead
+// of it, or after it.  Texts before one token are written in the order they
+// were added, texts after it in the reverse order, so that an expression
+// wrapped first ends up outermost.  A "?" marker is never replaced.
+class Edits {
+ public:
+  void Clear() { edits_.clear(); }
+  bool Empty() const { return edits_.empty(); }
+  void Before(size_t token, std::string text) { Push(token, kBefore, std::move(text)); }
+  void Replace(size_t token, std::string text) { Push(token, kReplace, std::move(text)); }
+  void After(size_t token, std::string text) { Push(token, kAfter, std::move(text)); }
+
+  // For the translator, once all edits are in: sorts them by token.
+  void Seal();
+  // Writes what goes before token `i`, and its replacement when it has one;
+  // true when it was replaced.
+  bool Open(size_t i, std::string& out) const;
+  // Writes what goes after token `i`.
+  void Close(size_t i, std::string& out) const;
+
+ private:
+  enum Kind : uint8_t { kBefore, kReplace, kAfter };
+  struct Edit {
+    uint32_t token;
+    uint32_t order;
+    Kind kind;
+    std::string text;
+  };
+  void Push(size_t token, Kind kind, std::string text);
+  std::pair<const Edit*, const Edit*> At(size_t i) const;
+
+  std::vector<Edit> edits_;
+};
+
+// The kinds of a SELECT's result columns as typing found them; empty when
+// the statement was not typed.  A star item (*, T.*) stands for any number
+// of columns: only the items before the first and after the last one map to
+// positions.
+struct ResultKinds {
+  std::vector<ValueKind> items;
+  int first_star = -1;
+  int last_star = -1;
+
+  // The kind of column `index` of `count`, kUnknown when not known.
+  ValueKind Column(size_t index, size_t count) const;
+};
 
 // The engine's spellings.  Defaults keep the SQL Server text.
 class Hooks {
@@ -93,6 +146,11 @@ class Hooks {
   // A last word on any token: return how many tokens from `i` were written
   // to `out`, or 0 to let the translator handle token `i`.
   virtual size_t Rewrite(Translator& translator, size_t i, size_t end, std::string& out) const;
+
+  // The stored columns' kinds; without them (the default) nothing is typed.
+  virtual const Catalogue* Columns() const;
+  // The edits that give a typed statement its meaning on this engine.
+  virtual void RenderTyped(const Analyzer& analysis, Edits& edits) const;
 };
 
 struct Statement {
@@ -100,20 +158,25 @@ struct Statement {
   StatementKind kind;
   int first_param;  // index of its first "?" in the batch
   int param_count;
+  ResultKinds columns;
 };
 
 class Translator {
  public:
-  explicit Translator(const Hooks& hooks) : hooks_(hooks) {}
+  explicit Translator(const Hooks& hooks);
+  ~Translator();
 
-  // Translates `batch` into runnable statements (SET NOCOUNT dropped).  The
-  // result stays valid until the next call.
-  const std::vector<Statement>& Translate(std::string_view batch);
-  int ParamCount() const { return param_index_; }
+  // Translates `batch` into runnable statements (SET NOCOUNT dropped).
+  // `params` are the kinds of the values bound to the batch's markers, in
+  // order.  The result stays valid until the next call.  Translations are
+  // kept for the batches seen last, until the hooks' catalogue changes.
+  const std::vector<Statement>& Translate(std::string_view batch,
+                                          std::span<const ValueKind> params = {});
+  int ParamCount() const { return current_ ? current_->params : param_index_; }
 
-  // For hooks: the tokens of the batch being translated, and the generic
-  // translation of tokens [begin, end) appended to `out`.
-  const std::vector<Token>& Tokens() const { return tokens_; }
+  // For hooks: the tokens of the batch being (or last) translated, and the
+  // generic translation of tokens [begin, end) appended to `out`.
+  const std::vector<Token>& Tokens() const { return current_ ? current_->tokens : tokens_; }
   void EmitRange(size_t begin, size_t end, std::string& out);
   // Index of the ")" matching the "(" at `open`, or `end` when unmatched.
   size_t MatchingClose(size_t open, size_t end) const;
@@ -126,7 +189,22 @@ class Translator {
   void EmitAssigned(std::string_view table, std::string_view column, size_t begin, size_t end,
                     std::string& out);
 
+  struct Translated {
+    std::string text;  // the batch; the tokens point into it
+    std::vector<Token> tokens;
+    std::vector<Statement> statements;
+    int params = 0;
+  };
+  void TranslateAnew(std::string_view batch, std::span<const ValueKind> params);
+
   const Hooks& hooks_;
+  std::unique_ptr<Analyzer> analyzer_;
+  std::unordered_map<std::string, Translated> cache_;  // by batch and parameter kinds
+  const Translated* current_ = nullptr;
+  const Catalogue* cache_catalogue_ = nullptr;
+  uint64_t cache_version_ = 0;
+  std::string key_;
+  Edits edits_;
   std::vector<Token> tokens_;
   std::vector<Piece> pieces_;
   std::vector<Statement> statements_;

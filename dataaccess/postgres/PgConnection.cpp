@@ -236,10 +236,11 @@ PgConnection::PgConnection(const ConnectParams& params)
   PQsetNoticeProcessor(
       conn_, [](void*, const char*) {}, nullptr);
   try {
-    text_type_ = TextType();
+    LoadCatalogue();
   } catch (const EngineError& error) {
     fail(error);
   }
+  translator_.SetCatalogue(&catalogue_);
 }
 
 PgConnection::~PgConnection() {
@@ -326,19 +327,6 @@ void PgConnection::RecoverTransaction(bool timed_out) {
     ResultPtr(PQexec(conn_, "ROLLBACK"));
   }
   transaction_.Lose();
-}
-
-unsigned PgConnection::TextType() {
-  ResultPtr result(PQexec(conn_, "SELECT pg_catalog.to_regtype('citext')::pg_catalog.oid"));
-  if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
-    if (!result || PQstatus(conn_) == CONNECTION_BAD) {
-      throw ConnectionError(conn_, false);
-    }
-    throw ResultError(result.get());
-  }
-  const std::optional<int64_t> oid =
-      PQgetisnull(result.get(), 0, 0) ? std::nullopt : ParseInteger(PQgetvalue(result.get(), 0, 0));
-  return oid ? static_cast<unsigned>(*oid) : kOidText;
 }
 
 std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
@@ -495,11 +483,11 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
   affected = -1;
   RefuseNulInText(batch, params, kErrorSource);
   transaction_.CheckUsable();
-  std::vector<bool> nulls(params.size());
-  for (size_t i = 0; i < params.size(); ++i) {
-    nulls[i] = params[i].Value().IsNull() || params[i].Value().IsEmpty();
+  param_kinds_.clear();
+  for (const Parameter& p : params) {
+    param_kinds_.push_back(dialect::KindOfParameter(p));
   }
-  const PgBatch& translated = translator_.Translate(batch, read_only_, nulls);
+  const PgBatch& translated = translator_.Translate(batch, read_only_, param_kinds_);
   if (translated.statements.empty()) {
     return false;
   }
@@ -515,12 +503,10 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
     results.emplace_back(result);
   }
   const PGresult* last_set = nullptr;
-  std::string_view last_text;
   for (size_t i = 0; i < results.size(); ++i) {
     const ResultPtr& result = results[i];
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
       last_set = result.get();
-      last_text = translated.statements[i].text;
       continue;
     }
     std::string_view tag = PQcmdStatus(result.get());
@@ -531,9 +517,13 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
     }
   }
   try {
+    if (std::any_of(translated.statements.begin(), translated.statements.end(),
+                    [](const PgStatement& s) { return s.schema; })) {
+      LoadCatalogue();
+    }
     if (last_set && rows) {
       ResultTable table;
-      Fill(last_set, last_text, translated.spellings, table);
+      Fill(last_set, translated.spellings, table);
       *rows = std::move(table);
     }
     if (hold) {
@@ -552,118 +542,86 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
   return last_set != nullptr;
 }
 
-const std::vector<int>& PgConnection::FlagColumns(unsigned table_oid) {
-  auto found = flag_columns_.find(table_oid);
-  if (found == flag_columns_.end()) {
-    LoadFlagColumns({table_oid});
-    found = flag_columns_.find(table_oid);
-  }
-  return found->second;
-}
-
-void PgConnection::LoadFlagColumns(const std::vector<unsigned>& tables) {
-  std::string list = "{";
-  for (unsigned oid : tables) {
-    if (list.size() > 1) {
-      list += ',';
-    }
-    list += std::to_string(oid);
-    flag_columns_[oid];  // known from now on, flags or not
-  }
-  list += '}';
-  const char* values[] = {list.c_str()};
-  ResultPtr result(PQexecParams(
-      conn_,
-      "SELECT a.attrelid, a.attnum FROM pg_catalog.pg_attribute a "
-      "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
-      "WHERE a.attrelid = ANY($1::pg_catalog.oid[]) AND t.typtype = 'd' AND t.typname = 'flag' "
-      "AND NOT a.attisdropped",
-      1, nullptr, values, nullptr, nullptr, 0));
+void PgConnection::LoadCatalogue() {
+  // One row per stored column, and one row with nulls when there is none.
+  // Domains count as their base types: "currency" is numeric(19,4).
+  ResultPtr result(
+      PQexec(conn_,
+             "SELECT x.citext, k.oid, k.attnum, k.relname, k.attname, k.type, k.modifier, k.flag "
+             "FROM (SELECT pg_catalog.to_regtype('citext')::pg_catalog.oid AS citext) x LEFT JOIN ("
+             "SELECT c.oid, a.attnum, c.relname, a.attname, "
+             "COALESCE(NULLIF(t.typbasetype, 0), a.atttypid) AS type, "
+             "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END AS modifier, "
+             "t.typtype = 'd' AND t.typname = 'flag' AS flag "
+             "FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+             "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+             "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
+             "WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND a.attnum > 0 AND NOT a.attisdropped "
+             "AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\\_%') k ON true"));
   if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
-    for (unsigned oid : tables) {
-      flag_columns_.erase(oid);
-    }
     if (!result || PQstatus(conn_) == CONNECTION_BAD) {
       throw ConnectionError(conn_, false);
     }
     throw ResultError(result.get());
   }
+  catalogue_.Clear();
+  flag_columns_.clear();
+  text_type_ = kOidText;
+  auto number = [&result](int row, int column) {
+    return ParseInteger(PQgetvalue(result.get(), row, column));
+  };
   for (int row = 0; row < PQntuples(result.get()); ++row) {
-    auto table = ParseInteger(PQgetvalue(result.get(), row, 0));
-    auto column = ParseInteger(PQgetvalue(result.get(), row, 1));
-    if (table && column) {
-      flag_columns_[static_cast<unsigned>(*table)].push_back(static_cast<int>(*column));
+    if (!PQgetisnull(result.get(), row, 0)) {
+      text_type_ = static_cast<unsigned>(number(row, 0).value_or(kOidText));
     }
+    if (PQgetisnull(result.get(), row, 1)) {
+      continue;
+    }
+    const auto table = static_cast<unsigned>(number(row, 1).value_or(0));
+    const bool flag = std::string_view(PQgetvalue(result.get(), row, 7)) == "t";
+    std::vector<int>& flags = flag_columns_[table];  // known from now on, flags or not
+    if (flag) {
+      flags.push_back(static_cast<int>(number(row, 2).value_or(0)));
+    }
+    const int32_t ado = AdoTypeFor(static_cast<unsigned>(number(row, 5).value_or(0)),
+                                   static_cast<int>(number(row, 6).value_or(-1)), flag);
+    catalogue_.Add(PQgetvalue(result.get(), row, 3), PQgetvalue(result.get(), row, 4),
+                   dialect::KindOfAdoType(ado), flag);
   }
 }
 
-bool PgConnection::IsMoneyColumn(const std::string& name) {
-  if (!money_columns_) {
-    ResultPtr result(
-        PQexec(conn_,
-               "SELECT DISTINCT lower(a.attname) FROM pg_catalog.pg_attribute a "
-               "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
-               "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-               "WHERE a.atttypid = 'pg_catalog.numeric'::pg_catalog.regtype "
-               "AND a.atttypmod = ((19 << 16) | 4) + 4 AND a.attnum > 0 AND NOT a.attisdropped "
-               "AND n.nspname NOT IN ('pg_catalog', 'information_schema')"));
-    if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
-      if (!result || PQstatus(conn_) == CONNECTION_BAD) {
-        throw ConnectionError(conn_, false);
-      }
-      throw ResultError(result.get());
-    }
-    money_columns_.emplace();
-    for (int row = 0; row < PQntuples(result.get()); ++row) {
-      money_columns_->insert(PQgetvalue(result.get(), row, 0));
-    }
-  }
-  return money_columns_->contains(name);
-}
-
-void PgConnection::Fill(const PGresult* result, std::string_view statement,
+void PgConnection::Fill(const PGresult* result,
                         const std::unordered_map<std::string, std::string>& spellings,
                         ResultTable& rows) {
   const int fields = PQnfields(result);
   const int tuples = PQntuples(result);
 
-  // Tables whose flag columns are not known yet, looked up in one query.
-  std::vector<unsigned> unknown;
+  // A table the catalogue does not know (another session created it since
+  // it was read, or it is the system's) is looked for once, by reading the
+  // catalogue again.
+  bool reloaded = false;
   for (int column = 0; column < fields; ++column) {
-    unsigned table = PQftable(result, column);
-    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table) &&
-        std::find(unknown.begin(), unknown.end(), table) == unknown.end()) {
-      unknown.push_back(table);
+    const unsigned table = PQftable(result, column);
+    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table)) {
+      if (!reloaded) {
+        LoadCatalogue();
+        reloaded = true;
+      }
+      flag_columns_[table];  // known from now on, flags or not
     }
-  }
-  if (!unknown.empty()) {
-    LoadFlagColumns(unknown);
   }
 
   // How each column is read, decided once.
   enum class Reader : uint8_t { kBool, kInteger, kDouble, kMoney, kTimestamp, kTime, kText };
   std::vector<Reader> readers(static_cast<size_t>(fields));
-  std::optional<std::vector<std::string>> aggregated;
   for (int column = 0; column < fields; ++column) {
     const unsigned type = PQftype(result, column);
     bool flag = false;
     if (type == kOidInt2 && PQftable(result, column) != 0) {
-      const std::vector<int>& flags = FlagColumns(PQftable(result, column));
+      const std::vector<int>& flags = flag_columns_[PQftable(result, column)];
       flag = std::find(flags.begin(), flags.end(), PQftablecol(result, column)) != flags.end();
     }
     int32_t ado_type = AdoTypeFor(type, PQfmod(result, column), flag);
-    if (type == kOidNumeric && PQfmod(result, column) < 0 && PQftable(result, column) == 0) {
-      // SUM, MIN, MAX and AVG of money stay money, as they do on the server
-      // the statements were written for.
-      if (!aggregated) {
-        aggregated = AggregatedColumns(statement);
-      }
-      const size_t item = static_cast<size_t>(column);
-      if (item < aggregated->size() && !(*aggregated)[item].empty() &&
-          IsMoneyColumn((*aggregated)[item])) {
-        ado_type = adCurrency;
-      }
-    }
     Reader reader = Reader::kText;
     switch (ado_type) {
       case adBoolean:

@@ -3,13 +3,15 @@
 // A batch's statements go to the server in one pipeline: one round trip, and
 // outside a caller's transaction one implicit transaction, so a batch that
 // fails part-way changes nothing.  Inside the caller's transaction the
-// pipeline opens with a savepoint and ends by releasing it, so that a failed
-// batch is rolled back to it and the transaction goes on, as on the server
-// the statements were written for.  The statement time-out is a SET in the
+// pipeline opens with a savepoint, released by the next batch's pipeline (so
+// that rows that cannot be read still undo their batch), and a failed batch
+// is rolled back to it while the transaction goes on, as on the server the
+// statements were written for.  The statement time-out is a SET in the
 // same pipeline, sent only when it changes.  A read-mode session starts
 // read-only and runs every batch in a read-only transaction of its own.
 // Result columns take the types a SQL Server provider reports: smallint
-// columns of the "flag" domain are booleans, numeric(19,4) is money.
+// columns of the "flag" domain are booleans, numeric(19,4) is money (typed
+// statements cast their money results to it).
 #ifndef KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
 #define KX4DATA_DATAACCESS_POSTGRES_PGCONNECTION_H_
 
@@ -21,7 +23,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "dataaccess/Engine.h"
@@ -59,28 +60,25 @@ class PgConnection final : public EngineConnection {
   // savepoint, or, after a time-out or when that fails, the whole
   // transaction rolled back and lost.
   void RecoverTransaction(bool timed_out);
-  // The type text parameters are declared as: citext where the database has
-  // it, text otherwise.
-  unsigned TextType();
-  // `statement` is the text that produced the result.
-  void Fill(const PGresult* result, std::string_view statement,
-            const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows);
-  // Whether a column of this (lower-case) name anywhere in the database is
-  // money; the names are read once per connection.
-  bool IsMoneyColumn(const std::string& name);
-  // Which columns of these tables are flags, from the catalogue, cached.
-  const std::vector<int>& FlagColumns(unsigned table_oid);
-  void LoadFlagColumns(const std::vector<unsigned>& tables);
+  void Fill(const PGresult* result, const std::unordered_map<std::string, std::string>& spellings,
+            ResultTable& rows);
+  // Reads what the connection knows of the database: the stored columns'
+  // kinds (for typing statements), which of them are flags (for reading
+  // results) and the type text parameters are declared as.  When connecting
+  // and after a change of the schema.
+  void LoadCatalogue();
 
   PGconn* conn_ = nullptr;
   PgTranslator translator_;
   bool read_only_ = false;
   TransactionState transaction_;
   bool release_pending_ = false;  // the last batch's savepoint is still there
-  unsigned text_type_ = 0;        // TextType(), looked up when connecting
   int64_t timeout_ms_ = -1;       // statement_timeout in force; -1 = not known
-  std::unordered_map<unsigned, std::vector<int>> flag_columns_;
-  std::optional<std::unordered_set<std::string>> money_columns_;
+  // From LoadCatalogue().
+  dialect::Catalogue catalogue_;
+  std::unordered_map<unsigned, std::vector<int>> flag_columns_;  // by table: attnums
+  unsigned text_type_ = 0;  // citext where the database has it, text otherwise
+  std::vector<dialect::ValueKind> param_kinds_;
 };
 
 }  // namespace kx4::ado::pg

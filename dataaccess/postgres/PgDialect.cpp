@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "dataaccess/dialect/Analyzer.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "dataaccess/postgres/PgValues.h"
 #include "variant/Utf8.h"
@@ -48,7 +49,7 @@ size_t PreviousSignificant(const std::vector<Token>& tokens, size_t i) {
 // CAST(... AS <type>).
 std::optional<std::string_view> PostgresType(const Token& token) {
   if (WordIs(token, "MONEY") || WordIs(token, "SMALLMONEY"))
-    return "numeric(19,4)";
+    return "currency";
   if (WordIs(token, "BIT") || WordIs(token, "TINYINT"))
     return "smallint";
   if (WordIs(token, "NVARCHAR"))
@@ -208,74 +209,11 @@ std::string SmallDateTimeLiteral(std::string_view content) {
   return "TIMESTAMP '" + TimestampText(seconds) + "'";
 }
 
-std::vector<std::string> AggregatedColumns(std::string_view select) {
-  std::vector<Token> tokens;
-  dialect::Tokenize(select, tokens);
-  std::vector<std::string> columns;
-  size_t i = 0;
-  while (i < tokens.size() && !Significant(tokens[i])) {
-    ++i;
-  }
-  if (i >= tokens.size() || !WordIs(tokens[i], "SELECT")) {
-    return columns;
-  }
-  std::vector<const Token*> item;
-  auto finish = [&] {
-    // FUNC ( [DISTINCT] [alias .] column ) [[AS] name]
-    std::string column;
-    if (item.size() >= 4 &&
-        (WordIs(*item[0], "SUM") || WordIs(*item[0], "MIN") || WordIs(*item[0], "MAX") ||
-         WordIs(*item[0], "AVG")) &&
-        item[1]->kind == TokenKind::kOpen) {
-      size_t k = 2;
-      if (WordIs(*item[k], "DISTINCT") || WordIs(*item[k], "ALL")) {
-        ++k;
-      }
-      if (k + 2 < item.size() && item[k + 1]->kind == TokenKind::kDot) {
-        k += 2;
-      }
-      if (k + 1 < item.size() && item[k + 1]->kind == TokenKind::kClose &&
-          (item[k]->kind == TokenKind::kWord || item[k]->kind == TokenKind::kQuotedName)) {
-        column = AsciiLower(dialect::NameText(*item[k]));
-      }
-    }
-    columns.push_back(std::move(column));
-    item.clear();
-  };
-  int depth = 0;
-  for (++i; i < tokens.size(); ++i) {
-    const Token& t = tokens[i];
-    if (!Significant(t)) {
-      continue;
-    }
-    if (depth == 0 && item.empty() && (WordIs(t, "DISTINCT") || WordIs(t, "ALL"))) {
-      continue;
-    }
-    if (t.kind == TokenKind::kOpen) {
-      ++depth;
-    } else if (t.kind == TokenKind::kClose) {
-      --depth;
-    }
-    if (depth == 0 && (WordIs(t, "FROM") || t.kind == TokenKind::kComma)) {
-      finish();
-      if (t.kind != TokenKind::kComma) {
-        return columns;
-      }
-      continue;
-    }
-    item.push_back(&t);
-  }
-  if (!item.empty()) {
-    finish();
-  }
-  return columns;
-}
-
 class PgTranslator::Hooks final : public dialect::Hooks {
  public:
   void Placeholder(int index, std::string& out) const override {
-    if (null_markers && static_cast<size_t>(index) < null_markers->size() &&
-        (*null_markers)[static_cast<size_t>(index)]) {
+    if (static_cast<size_t>(index) < params.size() &&
+        params[static_cast<size_t>(index)] == dialect::ValueKind::kNull) {
       out += "NULL";
       return;
     }
@@ -306,6 +244,64 @@ class PgTranslator::Hooks final : public dialect::Hooks {
     out += expr;
     out += " AS timestamp(0))";
   }
+
+  const dialect::Catalogue* Columns() const override { return catalogue_; }
+
+  // PostgreSQL computes on money exactly by itself; its results are cast
+  // back to money, so that they come back with four places as money, round
+  // as the other engine rounds, and overflow where it overflows.
+  void RenderTyped(const dialect::Analyzer& analysis, dialect::Edits& edits) const override {
+    using dialect::NodeKind;
+    const std::vector<dialect::Node>& nodes = analysis.Nodes();
+    const std::vector<Token>& tokens = analysis.Tokens();
+    for (size_t i = nodes.size(); i-- > 0;) {
+      const dialect::Node& n = nodes[i];
+      if (n.kind == NodeKind::kArithmetic && n.concat) {
+        edits.Replace(n.op, "||");
+      }
+      bool wrap = n.use == dialect::Use::kMoney && !n.cast_operand;
+      if (n.type == dialect::ValueKind::kMoney) {
+        switch (n.kind) {
+          case NodeKind::kArithmetic:
+          case NodeKind::kUnary:
+          case NodeKind::kAggregate:
+          case NodeKind::kCall:
+          case NodeKind::kCase:
+            wrap = true;
+            break;
+          case NodeKind::kParameter:
+            wrap = analysis.IsResult(static_cast<int32_t>(i));
+            break;
+          default:
+            break;
+        }
+      }
+      if (wrap) {
+        edits.Before(n.first, "CAST(");
+        edits.After(n.last, " AS currency)");
+      } else if (n.use == dialect::Use::kCompareMoney && n.type == dialect::ValueKind::kText) {
+        // Text meets money as the number it spells; a text parameter is
+        // typed (citext), so the server would not convert it by itself.
+        edits.Before(n.first, "CAST(");
+        edits.After(n.last, " AS numeric)");
+      }
+      // ROUND(x, n, f): PostgreSQL's round has no third argument; a
+      // non-zero f truncates.
+      if (n.kind == NodeKind::kCall && n.child_count == 3 && WordIs(tokens[n.op], "ROUND")) {
+        const dialect::Node& f = analysis.Child(n, 2);
+        const Token& flag = tokens[f.op];
+        if (f.kind == NodeKind::kLiteral && flag.kind == TokenKind::kNumber) {
+          if (flag.text.find_first_of("123456789") != std::string_view::npos) {
+            edits.Replace(n.op, "trunc");
+          }
+          edits.Replace(analysis.PreviousSignificant(f.first), "");
+          edits.Replace(f.op, "");
+        }
+      }
+    }
+  }
+
+  void SetCatalogue(const dialect::Catalogue* catalogue) { catalogue_ = catalogue; }
 
   size_t Rewrite(dialect::Translator& translator, size_t i, size_t end,
                  std::string& out) const override {
@@ -355,20 +351,28 @@ class PgTranslator::Hooks final : public dialect::Hooks {
     return 0;
   }
 
-  const std::vector<bool>* null_markers = nullptr;  // for the batch being translated
+  // The kinds of the values bound to the batch being translated.
+  std::span<const dialect::ValueKind> params;
+
+ private:
+  const dialect::Catalogue* catalogue_ = nullptr;
 };
 
 PgTranslator::PgTranslator() : hooks_(std::make_unique<Hooks>()), translator_(*hooks_) {}
 
 PgTranslator::~PgTranslator() = default;
 
+void PgTranslator::SetCatalogue(const dialect::Catalogue* catalogue) {
+  hooks_->SetCatalogue(catalogue);
+}
+
 const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
-                                       const std::vector<bool>& null_markers) {
+                                       std::span<const dialect::ValueKind> params) {
   batch_.statements.clear();
   batch_.spellings.clear();
-  hooks_->null_markers = &null_markers;
-  const std::vector<dialect::Statement>& statements = translator_.Translate(batch);
-  hooks_->null_markers = nullptr;
+  hooks_->params = params;
+  const std::vector<dialect::Statement>& statements = translator_.Translate(batch, params);
+  hooks_->params = {};
   for (const dialect::Statement& statement : statements) {
     if (read_only) {
       CheckReadOnly(statement.sql);
@@ -377,6 +381,7 @@ const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
     translated.text = statement.sql;
     translated.first_param = statement.first_param;
     translated.param_count = statement.param_count;
+    translated.schema = statement.kind == dialect::StatementKind::kOther;
     batch_.statements.push_back(std::move(translated));
   }
   // Names as the batch spelt them, for the result columns.

@@ -4,6 +4,7 @@
 #define KX4DATA_DATAACCESS_POSTGRES_PGDIALECT_H_
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,6 +20,7 @@ struct PgStatement {
   // before are bound as unused nulls so the numbering stays the batch's.
   int first_param = 0;
   int param_count = 0;
+  bool schema = false;  // may change the schema (not a query or data change)
 };
 
 struct PgBatch {
@@ -35,12 +37,15 @@ class PgTranslator {
 
   // Splits and rewrites `batch`; SET NOCOUNT vanishes.  On a read-only
   // session a statement that could lift the read-only state (SET or RESET of
-  // it, transaction control, DO, set_config) is refused.  A marker whose
-  // value is null (`null_markers`, by batch position) becomes the literal
-  // NULL, which takes the type of its place; its $n is left unused.  Throws
-  // EngineError.  The result stays valid until the next call.
+  // it, transaction control, DO, set_config) is refused.  `params` are the
+  // kinds of the values bound to the markers; a marker whose value is null
+  // becomes the literal NULL, which takes the type of its place, and its $n
+  // is left unused.  Throws EngineError.  The result stays valid until the
+  // next call.
   const PgBatch& Translate(std::string_view batch, bool read_only,
-                           const std::vector<bool>& null_markers = {});
+                           std::span<const dialect::ValueKind> params = {});
+  // The stored columns' kinds, for typing; without them nothing is typed.
+  void SetCatalogue(const dialect::Catalogue* catalogue);
 
  private:
   class Hooks;
@@ -48,11 +53,6 @@ class PgTranslator {
   dialect::Translator translator_;
   PgBatch batch_;
 };
-
-// For each item of a SELECT's list, the column an aggregate (SUM, MIN, MAX,
-// AVG) of a plain column takes, lower-cased, or the empty text: such a
-// result has no declared type, yet over a money column it is money.
-std::vector<std::string> AggregatedColumns(std::string_view select);
 
 // For tests: a LIKE pattern literal's content (without quotes) rewritten for
 // PostgreSQL, and whether it needs SIMILAR TO.

@@ -191,7 +191,13 @@ EngineError ResultError(const PGresult* result) {
   if (sqlstate.empty()) {
     sqlstate = "HY000";
   }
-  const int32_t native = NativeErrorFor(sqlstate, field(PG_DIAG_CONSTRAINT_NAME));
+  const std::string constraint = field(PG_DIAG_CONSTRAINT_NAME);
+  if (sqlstate == "23514" && constraint == "currency_range") {
+    // Money beyond its range is an arithmetic overflow, as SQLite reports
+    // it, not a change a constraint refused.
+    sqlstate = "22003";
+  }
+  const int32_t native = NativeErrorFor(sqlstate, constraint);
   const int32_t hresult = HResultFor(sqlstate);
   return MakeError(hresult, native, std::move(description), std::move(sqlstate));
 }

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "dataaccess/Money.h"
+
 namespace kx4::ado::pg {
 
 namespace {
@@ -132,13 +134,15 @@ std::optional<int64_t> ParseCurrencyTicks(std::string_view text) {
   if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
     negative = text[pos++] == '-';
   }
-  constexpr uint64_t kLimit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+  // The lowest value, -922337203685477.5808, has no positive counterpart.
+  const uint64_t limit =
+      static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) + (negative ? 1 : 0);
   uint64_t ticks = 0;
   bool any = false;
   // ticks * 10 + digit, refusing what leaves the 64-bit range.
-  auto push = [&ticks](char digit) {
+  auto push = [&ticks, limit](char digit) {
     const unsigned d = static_cast<unsigned>(digit - '0');
-    if (ticks > (kLimit - d) / 10) {
+    if (ticks > (limit - d) / 10) {
       return false;
     }
     ticks = ticks * 10 + d;
@@ -178,18 +182,18 @@ std::optional<int64_t> ParseCurrencyTicks(std::string_view text) {
     return std::nullopt;
   }
   for (int d = std::min(decimals, 4); d < 4; ++d) {
-    if (ticks > kLimit / 10) {
+    if (ticks > limit / 10) {
       return std::nullopt;
     }
     ticks *= 10;
   }
   if (round_up) {
-    if (ticks == kLimit) {
+    if (ticks == limit) {
       return std::nullopt;
     }
     ++ticks;
   }
-  return negative ? -static_cast<int64_t>(ticks) : static_cast<int64_t>(ticks);
+  return negative ? static_cast<int64_t>(0 - ticks) : static_cast<int64_t>(ticks);
 }
 
 std::optional<int64_t> ParseTimestampSeconds(std::string_view text) {
@@ -245,12 +249,7 @@ std::optional<int64_t> ParseTimeSeconds(std::string_view text) {
 }
 
 std::string CurrencyText(int64_t ticks) {
-  char buffer[32];
-  uint64_t magnitude = ticks < 0 ? 0 - static_cast<uint64_t>(ticks) : static_cast<uint64_t>(ticks);
-  std::snprintf(buffer, sizeof buffer, "%s%llu.%04llu", ticks < 0 ? "-" : "",
-                static_cast<unsigned long long>(magnitude / 10000),
-                static_cast<unsigned long long>(magnitude % 10000));
-  return buffer;
+  return money::Text(ticks);
 }
 
 std::string TimestampText(int64_t seconds) {

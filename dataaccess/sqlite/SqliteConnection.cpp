@@ -14,6 +14,7 @@
 #include "dataaccess/ResultTable.h"
 #include "dataaccess/sqlite/SqliteErrors.h"
 #include "dataaccess/sqlite/SqliteFunctions.h"
+#include "dataaccess/sqlite/SqliteMoney.h"
 
 namespace kx4::ado::sqlite {
 namespace {
@@ -26,10 +27,6 @@ constexpr const char* kPragmas =
 constexpr const char* kWritePragmas =
     "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768; "
     "PRAGMA mmap_size=1073741824";
-
-char Fold(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
 
 std::string UpperAscii(std::string_view s) {
   std::string out(s);
@@ -120,86 +117,44 @@ bool IsNumberLiteral(std::string_view s) {
 
 }  // namespace
 
-size_t Catalog::Hash::operator()(std::string_view s) const {
-  size_t h = 1469598103934665603ull;
-  for (char c : s)
-    h = (h ^ static_cast<unsigned char>(Fold(c))) * 1099511628211ull;
-  return h;
-}
-
-bool Catalog::Equal::operator()(std::string_view a, std::string_view b) const {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i]))
-      return false;
-  return true;
-}
-
 int Catalog::Load(sqlite3* db) {
-  tables_.clear();
-  money_names_.clear();
-  identity_tables_.clear();
+  Clear();
   sqlite3_stmt* st = nullptr;
   int rc = sqlite3_prepare_v2(db,
                               "SELECT m.name, p.name, p.type, p.pk FROM sqlite_schema m, "
-                              "pragma_table_info(m.name) p WHERE m.type = 'table'",
+                              "pragma_table_info(m.name) p WHERE m.type IN ('table', 'view')",
                               -1, &st, nullptr);
   if (rc != SQLITE_OK)
     return rc;
+  std::vector<std::string> identities;
   std::vector<std::string> composite_keys;
   while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     const char* table = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     const char* column = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
     const char* type = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
-    if (!table || !column || !type)
+    if (!table || !column)
       continue;
     // Only a key of one INTEGER column is the rowid, which an insert assigns.
     const int key = sqlite3_column_int(st, 3);
-    if (key == 1 && UpperAscii(type) == "INTEGER")
-      identity_tables_[table] = ColumnKind::kPlain;
+    if (key == 1 && type && UpperAscii(type) == "INTEGER")
+      identities.push_back(table);
     else if (key > 1)
       composite_keys.push_back(table);
     Reader reader;
     int32_t ado;
     MapDeclared(type, reader, ado);
-    ColumnKind kind = ColumnKind::kPlain;
-    if (ado == adBoolean)
-      kind = ColumnKind::kFlag;
-    else if (ado == adCurrency)
-      kind = ColumnKind::kMoney;
-    if (kind == ColumnKind::kPlain)
-      continue;
-    tables_[table][column] = kind;
-    if (kind == ColumnKind::kMoney)
-      money_names_[column] = kind;
+    Add(table, column, ado == adEmpty ? dialect::ValueKind::kUnknown : dialect::KindOfAdoType(ado),
+        ado == adBoolean);
   }
   sqlite3_finalize(st);
   if (rc != SQLITE_DONE) {
-    tables_.clear();
-    money_names_.clear();
-    identity_tables_.clear();
+    Clear();
     return rc;
   }
-  for (const std::string& table : composite_keys)
-    identity_tables_.erase(table);
+  for (const std::string& table : identities)
+    if (std::find(composite_keys.begin(), composite_keys.end(), table) == composite_keys.end())
+      SetIdentity(table);
   return SQLITE_OK;
-}
-
-ColumnKind Catalog::Kind(std::string_view table, std::string_view column) const {
-  const auto t = tables_.find(table);
-  if (t == tables_.end())
-    return ColumnKind::kPlain;
-  const auto c = t->second.find(column);
-  return c == t->second.end() ? ColumnKind::kPlain : c->second;
-}
-
-bool Catalog::IsMoneyColumn(std::string_view column) const {
-  return money_names_.find(column) != money_names_.end();
-}
-
-bool Catalog::HasIdentity(std::string_view table) const {
-  return identity_tables_.find(table) != identity_tables_.end();
 }
 
 void SqliteHooks::Identity(std::string& out) const {
@@ -222,44 +177,38 @@ void SqliteHooks::CastDateTime(std::string_view expr, std::string& out) const {
   out += ')';
 }
 
-// A bit column keeps any non-zero value as 1; a number written into a money
-// column is taken in whole units, like the server's money.
+// A bit column keeps any non-zero value as 1 and refuses numbers beyond the
+// 16-bit range.  (Money written into a money column is converted by the
+// typing of the statement.)
 void SqliteHooks::AssignedValue(std::string_view table, std::string_view column,
                                 std::string_view expr, std::string& out) const {
-  switch (catalog_.Kind(table, column)) {
-    case ColumnKind::kFlag:
-      if (IsNumberLiteral(expr)) {
-        if (const std::optional<bool> bit = FlagValue(LiteralValue(expr))) {
-          out += *bit ? '1' : '0';
-          return;
-        }
-      } else if (expr == "NULL" || expr == "null") {
-        out += expr;
-        return;
-      }
-      out += "kx4_flag(";
-      out += expr;
-      out += ')';
-      return;
-    case ColumnKind::kMoney:
-      if (IsNumberLiteral(expr)) {
-        try {
-          out += std::to_string(Currency::Parse(expr).Ticks());
-        } catch (const RuntimeError&) {
-          out += expr;
-        }
-        return;
-      }
-      break;
-    default:
-      break;
+  if (!catalog_.IsFlag(table, column) || expr == "NULL" || expr == "null") {
+    out += expr;
+    return;
   }
+  if (IsNumberLiteral(expr)) {
+    if (const std::optional<bool> bit = FlagValue(LiteralValue(expr))) {
+      out += *bit ? '1' : '0';
+      return;
+    }
+  }
+  out += "kx4_flag(";
   out += expr;
+  out += ')';
+}
+
+void SqliteHooks::RenderTyped(const dialect::Analyzer& analysis, dialect::Edits& edits) const {
+  RenderMoney(analysis, edits);
 }
 
 struct SqliteConnection::Prepared {
   std::string sql;
   sqlite3_stmt* stmt = nullptr;
+  // From the declared types of the result columns.
+  std::vector<Reader> declared_readers;
+  std::vector<int32_t> declared_types;
+  // For this run: the declared ones, corrected by the statement's typing
+  // (SQLite declares no type for an expression).
   std::vector<Reader> readers;
   std::vector<int32_t> types;
   ~Prepared() { sqlite3_finalize(stmt); }
@@ -364,81 +313,58 @@ void SqliteConnection::LoadCatalog() {
     Fail(rc);
 }
 
-SqliteConnection::Prepared& SqliteConnection::Prepare(const std::string& sql) {
+SqliteConnection::Prepared& SqliteConnection::Prepare(const dialect::Statement& s) {
+  const std::string& sql = s.sql;
+  Prepared* found = nullptr;
   for (size_t i = 0; i < cache_.size(); ++i) {
     if (cache_[i]->sql == sql) {
       if (i != 0)
         std::rotate(cache_.begin(), cache_.begin() + i, cache_.begin() + i + 1);
       sqlite3_reset(cache_[0]->stmt);
       sqlite3_clear_bindings(cache_[0]->stmt);
-      return *cache_[0];
+      found = cache_[0].get();
+      break;
     }
   }
-  auto p = std::make_unique<Prepared>();
-  p->sql = sql;
-  const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
-                                    SQLITE_PREPARE_PERSISTENT, &p->stmt, nullptr);
-  if (rc != SQLITE_OK)
-    Fail(rc);
-  const int n = sqlite3_column_count(p->stmt);
-  p->readers.resize(n);
-  p->types.resize(n);
-  for (int c = 0; c < n; ++c)
-    MapDeclared(sqlite3_column_decltype(p->stmt, c), p->readers[c], p->types[c]);
-  // SUM/MIN/MAX of a money column stays money, though SQLite declares no
-  // type for it.
-  if (n > 0) {
-    std::vector<dialect::Token> tokens;
-    dialect::Tokenize(sql, tokens);
-    size_t i = 0;
-    while (i < tokens.size() && !dialect::Significant(tokens[i]))
-      ++i;
-    if (i < tokens.size() && dialect::WordIs(tokens[i], "SELECT")) {
-      int item = 0;
-      int depth = 0;
-      std::vector<const dialect::Token*> sig;
-      auto finish = [&] {
-        // FUNC ( [alias .] column ) [[AS] name]
-        if (item < n && p->readers[item] == Reader::kOpen && sig.size() >= 4 &&
-            (dialect::WordIs(*sig[0], "SUM") || dialect::WordIs(*sig[0], "MIN") ||
-             dialect::WordIs(*sig[0], "MAX")) &&
-            sig[1]->kind == dialect::TokenKind::kOpen) {
-          size_t k = 2;
-          if (k + 2 < sig.size() && sig[k + 1]->kind == dialect::TokenKind::kDot)
-            k += 2;
-          if (k + 1 < sig.size() && sig[k + 1]->kind == dialect::TokenKind::kClose &&
-              catalog_.IsMoneyColumn(dialect::NameText(*sig[k]))) {
-            p->readers[item] = Reader::kMoney;
-            p->types[item] = adCurrency;
-          }
-        }
-        sig.clear();
-        ++item;
-      };
-      for (++i; i < tokens.size(); ++i) {
-        const dialect::Token& t = tokens[i];
-        if (!dialect::Significant(t))
-          continue;
-        if (t.kind == dialect::TokenKind::kOpen)
-          ++depth;
-        else if (t.kind == dialect::TokenKind::kClose)
-          --depth;
-        if (depth == 0 && (dialect::WordIs(t, "FROM") || t.kind == dialect::TokenKind::kComma)) {
-          finish();
-          if (t.kind != dialect::TokenKind::kComma)
-            break;
-          continue;
-        }
-        sig.push_back(&t);
-      }
-      if (!sig.empty())
-        finish();
+  if (!found) {
+    auto p = std::make_unique<Prepared>();
+    p->sql = sql;
+    const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &p->stmt, nullptr);
+    if (rc != SQLITE_OK)
+      Fail(rc);
+    const int n = sqlite3_column_count(p->stmt);
+    p->declared_readers.resize(n);
+    p->declared_types.resize(n);
+    for (int c = 0; c < n; ++c)
+      MapDeclared(sqlite3_column_decltype(p->stmt, c), p->declared_readers[c],
+                  p->declared_types[c]);
+    if (cache_.size() >= kCacheSize)
+      cache_.pop_back();
+    cache_.insert(cache_.begin(), std::move(p));
+    found = cache_[0].get();
+  }
+  Prepared& p = *found;
+  p.readers = p.declared_readers;
+  p.types = p.declared_types;
+  const size_t n = p.readers.size();
+  for (size_t c = 0; c < n && !s.columns.items.empty(); ++c) {
+    const dialect::ValueKind kind = s.columns.Column(c, n);
+    if (kind == dialect::ValueKind::kMoney) {
+      p.readers[c] = Reader::kMoney;
+      p.types[c] = adCurrency;
+    } else if (kind == dialect::ValueKind::kDate && p.readers[c] == Reader::kOpen) {
+      // MAX(DatePrinted): a stored date, though SQLite declares no type.
+      p.readers[c] = Reader::kDate;
+      p.types[c] = adDBTimeStamp;
+    } else if (p.readers[c] == Reader::kMoney &&
+               (kind == dialect::ValueKind::kFloat || kind == dialect::ValueKind::kDecimal)) {
+      // A money column the statement turned into a number of units.
+      p.readers[c] = Reader::kDouble;
+      p.types[c] = adDouble;
     }
   }
-  if (cache_.size() >= kCacheSize)
-    cache_.pop_back();
-  cache_.insert(cache_.begin(), std::move(p));
-  return *cache_[0];
+  return p;
 }
 
 void SqliteConnection::Bind(sqlite3_stmt* st, const dialect::Statement& s,
@@ -632,7 +558,10 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
   transaction_.CheckUsable();
   if (catalog_stale_)
     LoadCatalog();
-  const std::vector<dialect::Statement>& statements = translator_->Translate(batch);
+  param_kinds_.clear();
+  for (const Parameter& p : params)
+    param_kinds_.push_back(dialect::KindOfParameter(p));
+  const std::vector<dialect::Statement>& statements = translator_->Translate(batch, param_kinds_);
   if (static_cast<size_t>(translator_->ParamCount()) > params.size())
     throw ContractError(ContractFault::kMissingParameter, kErrorSource);
   deadline_ = timeout_seconds > 0 ? Clock::now() + std::chrono::seconds(timeout_seconds)
@@ -674,7 +603,7 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
       savepoint = true;
     }
     for (const auto& s : statements) {
-      Prepared& p = Prepare(s.sql);
+      Prepared& p = Prepare(s);
       Bind(p.stmt, s, params);
       if (!p.readers.empty()) {
         produced = true;

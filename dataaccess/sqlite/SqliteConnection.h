@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "dataaccess/Engine.h"
@@ -18,33 +17,12 @@ struct sqlite3_stmt;
 
 namespace kx4::ado::sqlite {
 
-// What the translation must know of a column it writes or reads.
-enum class ColumnKind : uint8_t { kPlain, kFlag, kMoney };
-
-// Declared types of the stored columns, by table and column, without regard
-// to case.  Read from the database when a connection opens.
-class Catalog {
+// The stored columns' kinds, read from the declared types when a connection
+// opens and after any change of the schema.
+class Catalog : public dialect::Catalogue {
  public:
   // Returns SQLITE_OK, or the failure that left the catalog empty.
   [[nodiscard]] int Load(sqlite3* db);
-  ColumnKind Kind(std::string_view table, std::string_view column) const;
-  bool IsMoneyColumn(std::string_view column) const;
-  // Whether the table's key is an identity (an INTEGER PRIMARY KEY).
-  bool HasIdentity(std::string_view table) const;
-
- private:
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const;
-  };
-  struct Equal {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const;
-  };
-  using Columns = std::unordered_map<std::string, ColumnKind, Hash, Equal>;
-  std::unordered_map<std::string, Columns, Hash, Equal> tables_;
-  Columns money_names_;
-  Columns identity_tables_;  // the kind is unused
 };
 
 // SQLite's spellings of the dialect's idioms; flags and money are found in
@@ -58,6 +36,8 @@ class SqliteHooks final : public dialect::Hooks {
   void CastDateTime(std::string_view expr, std::string& out) const override;
   void AssignedValue(std::string_view table, std::string_view column, std::string_view expr,
                      std::string& out) const override;
+  const dialect::Catalogue* Columns() const override { return &catalog_; }
+  void RenderTyped(const dialect::Analyzer& analysis, dialect::Edits& edits) const override;
 
  private:
   const Catalog& catalog_;
@@ -81,7 +61,7 @@ class SqliteConnection final : public EngineConnection {
  private:
   struct Prepared;
 
-  Prepared& Prepare(const std::string& sql);
+  Prepared& Prepare(const dialect::Statement& s);
   void Bind(sqlite3_stmt* st, const dialect::Statement& s, const std::vector<Parameter>& params);
   void Fetch(Prepared& p, ResultTable& rows);
   void Run(const char* sql);
@@ -105,6 +85,7 @@ class SqliteConnection final : public EngineConnection {
   std::unique_ptr<SqliteHooks> hooks_;
   std::unique_ptr<dialect::Translator> translator_;
   std::vector<std::unique_ptr<Prepared>> cache_;  // most recent first
+  std::vector<dialect::ValueKind> param_kinds_;
   WriterQueue queue_;
   TransactionState transaction_;
   bool begun_ = false;               // BEGIN issued for the caller's transaction or a batch

@@ -128,8 +128,19 @@ EngineError Translate(sqlite3* db, int rc, std::string_view database, bool timed
     return MakeError(
         kErrCommandFailed, 209, "42000",
         "Ambiguous column name '" + After(message, "ambiguous column name: ") + "'." + engine);
-  if (message == kOverflowSmallInt)
+  // The library's functions name the type that overflowed (a flag, money).
+  // SQLite's own integer overflow (a SUM) is money's in practice: only
+  // ten-thousandths come near its range.
+  if (StartsWith(message, "Arithmetic overflow error"))
     return MakeError(kErrCommandFailed, 8115, "22003", message);
+  if (message == "integer overflow")
+    return MakeError(
+        kErrCommandFailed, 8115, "22003",
+        "Arithmetic overflow error converting expression to data type money." + engine);
+  if (StartsWith(message, "Divide by zero error"))
+    return MakeError(kErrCommandFailed, 8134, "22012", message);
+  if (StartsWith(message, "Cannot convert a char value to money"))
+    return MakeError(kErrCommandFailed, 245, "22018", message);
   if (StartsWith(message, "Conversion failed"))
     return MakeError(kErrCommandFailed, 241, "22007", message);
   if (StartsWith(message, "The invalid escape character"))

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "dataaccess/sqlite/SqliteErrors.h"
+#include "dataaccess/sqlite/SqliteMoney.h"
 #include "variant/Utf8.h"
 
 namespace kx4::ado::sqlite {
@@ -329,6 +330,8 @@ int RegisterFunctions(sqlite3* db) {
   add("kx4_datetime", 1, det, DateTimeFunction);
   if (rc == SQLITE_OK)
     rc = sqlite3_create_collation_v2(db, "KX4_CI", SQLITE_UTF8, nullptr, CollateNoCase, nullptr);
+  if (rc == SQLITE_OK)
+    rc = RegisterMoneyFunctions(db);
   return rc;
 }
 

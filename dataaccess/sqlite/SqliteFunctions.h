@@ -1,7 +1,7 @@
 // Functions and the collation the dialect needs on SQLite: UTF-8-aware
 // UPPER/LOWER, LIKE with SQL Server's bracket classes, GETDATE() and the
-// smalldatetime conversion, the bit a value written to a flag becomes, and
-// KX4_CI (no case, no trailing blanks).
+// smalldatetime conversion, the bit a value written to a flag becomes, money
+// (SqliteMoney.h), and KX4_CI (no case, no trailing blanks).
 #ifndef KX4DATA_DATAACCESS_SQLITE_SQLITEFUNCTIONS_H_
 #define KX4DATA_DATAACCESS_SQLITE_SQLITEFUNCTIONS_H_
 

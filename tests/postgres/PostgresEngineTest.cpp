@@ -209,6 +209,21 @@ TEST_F(PostgresTest, FlagsStoreOneAndReadAsBooleans) {
       ado::adSmallInt);
 }
 
+// The catalogue is read when connecting; a table another session creates
+// later is looked up when its rows first arrive.
+TEST_F(PostgresTest, FlagsOfATableCreatedLaterReadAsBooleans) {
+  auto other = db_->Connect();
+  Execute(other, "CREATE TABLE tblLater (Id integer, Done flag)");
+  Execute(other, "INSERT INTO tblLater (Id, Done) VALUES (1, 1)");
+  for (int i = 0; i < 2; ++i) {
+    auto rs = Query(c_, "SELECT Id, Done FROM tblLater");
+    ASSERT_FALSE(rs->Eof());
+    EXPECT_EQ(rs->Fields("Done").Type(), ado::adBoolean);
+    EXPECT_EQ(rs->Fields("Done").Value(), Variant(true));
+    EXPECT_EQ(rs->Fields("Id").Type(), ado::adInteger);
+  }
+}
+
 TEST_F(PostgresTest, MoneyIsExactBothWays) {
   const Currency large = Currency::Parse("123456789012.3456");
   Execute(c_,
@@ -226,14 +241,15 @@ TEST_F(PostgresTest, MoneyIsExactBothWays) {
                    {Variant(Currency::Parse("123456789012.0456"))})
                 .ToLong(),
             1);
-  // Aggregates of money stay money; AVG rounds to the ten-thousandth.
+  // Aggregates of money stay money; AVG rounds to the ten-thousandth, half
+  // away from zero.
   Execute(c_, "INSERT INTO tblUsers(PinCode, Name, QuotaRemaining) VALUES (N'q', N'm', 0.0001)");
   auto rs = Query(c_,
                   "SELECT SUM(QuotaRemaining) AS Total, AVG(U.QuotaRemaining) AS Mean, "
                   "MIN(QuotaRemaining), COUNT(*) AS N FROM tblUsers U");
   EXPECT_EQ(rs->Fields("Total").Type(), ado::adCurrency);
   EXPECT_EQ(rs->Fields("Total").Value(), Variant(Currency::Parse("123456789012.0457")));
-  EXPECT_EQ(rs->Fields("Mean").Value(), Variant(Currency::Parse("61728394506.0228")));
+  EXPECT_EQ(rs->Fields("Mean").Value(), Variant(Currency::Parse("61728394506.0229")));
   EXPECT_EQ(rs->Fields(2).Value(), Variant(Currency::Parse("0.0001")));
   EXPECT_EQ(rs->Fields("N").Value(), Variant(int32_t{2}));
 }

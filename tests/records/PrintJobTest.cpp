@@ -315,6 +315,27 @@ TEST_P(PrintJobTest, AFailedInsertTakesTheQuotaChargeWithIt) {
   EXPECT_EQ(Jobs(), 0);
 }
 
+TEST_P(PrintJobTest, AChargeBeyondTheRangeOfMoneyIsRefusedWhole) {
+  const int32_t user = AddUser(true, "0");
+  const Currency lowest = Currency::FromTicks(INT64_MIN);
+  Exec("UPDATE tblUsers SET QuotaRemaining = ? WHERE UserId = " + std::to_string(user),
+       {Variant(lowest + Money("0.5"))});
+  PrintJob job = Job(user);
+  job.SetCostPerUnit(Money("0.25"));
+  job.SetPages(3);
+  KXErrorPtr error = job.Save(session());
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->Number(), 8115);
+  EXPECT_FALSE(session().InTransaction());
+  EXPECT_EQ(Jobs(), 0);
+  EXPECT_EQ(Quota(user), lowest + Money("0.5"));
+  // Down to the lowest value itself is allowed, and it loads back.
+  job.SetPages(2);
+  ASSERT_EQ(job.Save(session()), nullptr);
+  EXPECT_EQ(Quota(user), lowest);
+  EXPECT_EQ(Jobs(), 1);
+}
+
 TEST_P(PrintJobTest, ConcurrentWritersLoseNoCharge) {
   // Two processes, each with its own session, charge one user's quota.
   const int32_t user = AddUser(true, "100");

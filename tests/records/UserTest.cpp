@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -165,6 +166,19 @@ TEST_P(UserTest, LoadReadsEveryColumnAndReportsAMissingId) {
   EXPECT_EQ(e->IconType(), KXError::kIconStop);
   EXPECT_EQ(loaded.Id(), 999);
   EXPECT_EQ(loaded.Name(), "O'Hara");
+}
+
+TEST_P(UserTest, TheExtremesOfMoneyLoadBack) {
+  for (int64_t ticks : {INT64_MIN, INT64_MAX}) {
+    User user;
+    user.SetName("Edge");
+    user.SetPinCode(std::to_string(ticks));
+    user.SetQuotaRemaining(Currency::FromTicks(ticks));
+    ASSERT_EQ(user.Save(session()), nullptr);
+    User loaded;
+    ASSERT_EQ(loaded.Load(session(), user.Id()), nullptr);
+    EXPECT_EQ(loaded.QuotaRemaining(), Currency::FromTicks(ticks));
+  }
 }
 
 TEST_P(UserTest, EveryOperationNeedsAdministratorRights) {
