@@ -1,6 +1,11 @@
 // The process the crash harness kills.  It works until it is killed:
 //
-//   crash_child jobs <run> <user id>...   records print jobs (users may be -1)
+//   crash_child jobs <run> <configuration ids> <user id>...
+//                                         records print jobs (users may be -1),
+//                                         saves the configurations (ids
+//                                         comma-separated) and runs accounting
+//   crash_child account <run>             one accounting run, then exits
+//   crash_child clear <run>               Accounting::ClearLastRun, then exits
 //   crash_child hive <run> <first seq>    rewrites registry values
 //   crash_child log <run>                 appends error-log entries
 //   crash_child powercut <run> <operation> <mode> <seed> <user id>...
@@ -13,6 +18,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <kx4data/Accounting.h>
 
 #include "connection/clsRegistry.h"
 #include "registry/Registry.h"
@@ -45,6 +52,25 @@ int WriteLog(int run) {
   }
 }
 
+std::vector<int32_t> Ids(const std::string& list) {
+  std::vector<int32_t> ids;
+  for (size_t at = 0; at < list.size();) {
+    size_t end = list.find(',', at);
+    if (end == std::string::npos)
+      end = list.size();
+    ids.push_back(std::atoi(list.substr(at, end - at).c_str()));
+    at = end + 1;
+  }
+  return ids;
+}
+
+KXErrorPtr ClearLastRunStep(KXData& session, int, int) {
+  KXErrorPtr error = Accounting().ClearLastRun(session);
+  if (!error)
+    Report('R', "cleared");
+  return error;
+}
+
 }  // namespace
 }  // namespace kx4::reliability
 
@@ -58,8 +84,12 @@ int main(int argc, char** argv) {
       users.push_back(std::atoi(argv[i]));
     return users;
   };
-  if (mode == "jobs" && argc > 3)
-    return RunJobLoop(run, {RecordJobStep(users_from(3))}, 0);
+  if (mode == "jobs" && argc > 4)
+    return RunJobLoop(run, MixedSteps(users_from(4), Ids(argv[3])), 0);
+  if (mode == "account")
+    return RunJobLoop(run, {AccountingStep()}, 1);
+  if (mode == "clear")
+    return RunJobLoop(run, {ClearLastRunStep}, 1);
   if (mode == "powercut" && argc > 6) {
     CutPlan plan;
     plan.at_operation = std::strtoull(argv[3], nullptr, 10);
@@ -73,6 +103,6 @@ int main(int argc, char** argv) {
     return WriteHive(std::atoi(argv[3]));
   if (mode == "log" && argc == 3)
     return WriteLog(run);
-  std::fprintf(stderr, "usage: crash_child jobs|hive|log|powercut <run> ...\n");
+  std::fprintf(stderr, "usage: crash_child jobs|account|clear|hive|log|powercut <run> ...\n");
   return 2;
 }

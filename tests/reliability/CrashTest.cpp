@@ -30,6 +30,8 @@ namespace {
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
+constexpr const char* kExportedCount = "SELECT COUNT(*) FROM tblPrintJobs WHERE Accounted = 2";
+
 class JobsCrash : public test::EngineTest {
  protected:
   // On PostgreSQL the killed client's server process ends on its own a moment
@@ -51,13 +53,19 @@ class JobsCrash : public test::EngineTest {
   std::shared_ptr<ado::Connection> raw_;
 };
 
-TEST_P(JobsCrash, EverySavedJobSurvivesAKillOnceWithItsCharge) {
+// Jobs with quotas, configuration saves and accounting runs, killed at
+// random; then the runs a crashed tool would need to finish: a run that takes
+// over what the kills left pending, ClearLastRun, and the run repeated.
+TEST_P(JobsCrash, EverySavedJobSurvivesAKillOnceWithItsChargeAndIsExportedOnce) {
   test::StoreSettingsFor(db());
   raw_ = Connect();
   JobLedger ledger;
   ledger.AddUser(raw_, true, "1000");
   ledger.AddUser(raw_, true, "0.5");  // goes below zero: nothing stops it
   ledger.AddUser(raw_, false, "20");
+  std::string configurations;
+  for (int i = 0; i < 2; ++i)
+    configurations += (i ? "," : "") + std::to_string(ledger.AddConfiguration(raw_));
   const std::vector<int32_t> users = ledger.ChildUsers();
 
   Chance chance("JobsCrash");
@@ -67,14 +75,14 @@ TEST_P(JobsCrash, EverySavedJobSurvivesAKillOnceWithItsCharge) {
     // One kill in three lands in the first milliseconds: start-up, loading
     // the settings, connecting.
     const int delay_us = chance.OneIn(3) ? chance.Between(0, 15000) : chance.Between(15000, 400000);
-    std::vector<std::string> argv = {KX4_CRASH_CHILD, "jobs", std::to_string(run)};
+    std::vector<std::string> argv = {KX4_CRASH_CHILD, "jobs", std::to_string(run), configurations};
     for (int32_t user : users)
       argv.push_back(std::to_string(user));
     const test::ChildResult child = RunAndKill(argv, microseconds(delay_us));
     ASSERT_EQ(child.status, -SIGKILL) << "round " << run << ": " << child.err;
     if (Reported(child.out, 'C').empty())
       ++before_connected;
-    ledger.Saved(Reported(child.out, 'J'));
+    ledger.Child(child.out);
 
     AwaitOtherSessionsGone();
     if (IsSqlite()) {
@@ -83,11 +91,26 @@ TEST_P(JobsCrash, EverySavedJobSurvivesAKillOnceWithItsCharge) {
     const std::string problems = ledger.Check(raw_);
     ASSERT_EQ(problems, "") << "round " << run << ", killed after " << delay_us << " us";
   }
+
+  auto finish = [&](const char* mode, bool all_exported) {
+    const test::ChildResult child = test::RunChild({KX4_CRASH_CHILD, mode, "0"});
+    ASSERT_EQ(child.status, 0) << mode << ": " << child.err;
+    ledger.Child(child.out);
+    ASSERT_EQ(ledger.Check(raw_, all_exported), "") << mode;
+  };
+  finish("account", true);
+  const int32_t exported_before = test::Scalar(raw_, kExportedCount).ToLong();
+  finish("clear", false);
+  EXPECT_LT(test::Scalar(raw_, kExportedCount).ToLong(), exported_before);
+  finish("account", true);
+
   Figures(std::string("crash-jobs-") + (IsSqlite() ? "sqlite" : "postgres"),
           "kills=" + std::to_string(rounds) +
               " before-connected=" + std::to_string(before_connected) +
               " jobs-saved=" + std::to_string(ledger.SavedCount()) +
-              " jobs-stored=" + std::to_string(ledger.StoredCount()));
+              " jobs-stored=" + std::to_string(ledger.StoredCount()) +
+              " export-runs=" + std::to_string(ledger.ExportRuns()) +
+              " configuration-saves=" + std::to_string(ledger.ConfigurationSaves()));
   EXPECT_GT(ledger.SavedCount(), 0u);
 }
 

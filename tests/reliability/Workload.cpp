@@ -1,6 +1,10 @@
 #include "reliability/Workload.h"
 
+#include <kx4data/Accounting.h>
+#include <kx4data/Configuration.h>
+#include <kx4data/PaperType.h>
 #include <kx4data/PrintJob.h>
+#include <kx4data/ado/Recordset.h>
 
 #include <unistd.h>
 
@@ -62,6 +66,63 @@ Step RecordJobStep(std::vector<int32_t> users) {
       Report('J', plan.document);
     return error;
   };
+}
+
+Step AccountingStep() {
+  return [](KXData& session, int, int seq) -> KXErrorPtr {
+    Accounting run;
+    if (KXErrorPtr error = run.MarkJobsAsPending(session))
+      return error;
+    std::shared_ptr<ado::Recordset> jobs;
+    if (KXErrorPtr error = run.GetPendingJobs(session, jobs))
+      return error;
+    std::string listed = std::to_string(seq) + " ";
+    for (bool first = true; !jobs->Eof(); jobs->MoveNext(), first = false)
+      listed += (first ? "" : ",") + jobs->Fields("Document").Value().ToString();
+    Report('P', listed);
+    KXErrorPtr error = run.MarkJobsAsDone(session);
+    if (!error)
+      Report('D', std::to_string(seq));
+    return error;
+  };
+}
+
+int64_t ConfigVersion(int run, int seq) {
+  return int64_t{run} * 100000 + seq;
+}
+
+int16_t ConfigModifier(int64_t version, int position) {
+  return static_cast<int16_t>(100 + version % 10000 + position);
+}
+
+Step ConfigurationStep(std::vector<int32_t> configurations) {
+  return [configurations = std::move(configurations)](KXData& session, int run,
+                                                      int seq) -> KXErrorPtr {
+    const int32_t id = configurations[static_cast<size_t>(seq) % configurations.size()];
+    Configuration config;
+    if (KXErrorPtr error = config.Load(session, id))
+      return error;
+    const int64_t version = ConfigVersion(run, seq);
+    config.SetUnitCost(Currency::FromTicks(version));
+    config.SetMaxError("v" + std::to_string(version));
+    int position = 0;
+    for (const std::shared_ptr<PaperType>& paper : *config.PaperTypes()) {
+      paper->SetInCurrentConfig(true);
+      paper->SetCostModifier(ConfigModifier(version, position++));
+    }
+    KXErrorPtr error = config.Save(session);
+    if (!error)
+      Report('K', std::to_string(id) + " " + std::to_string(version));
+    return error;
+  };
+}
+
+std::vector<Step> MixedSteps(const std::vector<int32_t>& users,
+                             const std::vector<int32_t>& configurations) {
+  std::vector<Step> steps(12, RecordJobStep(users));
+  steps[5] = ConfigurationStep(configurations);
+  steps[11] = AccountingStep();
+  return steps;
 }
 
 int RunJobLoop(int run, const std::vector<Step>& steps, int limit) {

@@ -47,6 +47,24 @@ using Step = std::function<KXErrorPtr(KXData& session, int run, int seq)>;
 // Records the planned job and reports "J <document>".
 Step RecordJobStep(std::vector<int32_t> users);
 
+// One accounting export run: marks the jobs pending, lists them and reports
+// "P <seq> <document>,<document>...", then completes the run and reports
+// "D <seq>".  The list is the export; the run counts once D is reported.
+Step AccountingStep();
+
+// Rewrites one of `configurations` (in turn) as version ConfigVersion(run,
+// seq): the unit cost in ten-thousandths is the version and every active
+// paper type is offered with modifier ConfigModifier(version, position).
+// Reports "K <configuration id> <version>".
+Step ConfigurationStep(std::vector<int32_t> configurations);
+int64_t ConfigVersion(int run, int seq);
+int16_t ConfigModifier(int64_t version, int position);
+
+// The step cycle of the crash harness's child: jobs, with a configuration
+// save and an accounting run among them.
+std::vector<Step> MixedSteps(const std::vector<int32_t>& users,
+                             const std::vector<int32_t>& configurations);
+
 // Connects a session through the settings stored for this user, reports
 // "C connected", then runs `steps` in turn until one fails or `limit` steps
 // ran (0: for ever).  Returns the process exit code.
