@@ -349,6 +349,19 @@ void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {
   auto close = [&](size_t end) {
     if (open) {
       cur.end = end;
+      // Only SET NOCOUNT ON|OFF is nothing to run; anything else after it
+      // goes to the engine, which refuses it, rather than vanishing.
+      if (cur.kind == StatementKind::kNoCount) {
+        std::vector<const Token*> words;
+        for (size_t k = cur.begin; k < end; ++k) {
+          if (Significant(tokens[k]) && tokens[k].kind != TokenKind::kSemicolon)
+            words.push_back(&tokens[k]);
+        }
+        const bool bare =
+            words.size() == 3 && (WordIs(*words[2], "ON") || WordIs(*words[2], "OFF"));
+        if (!bare)
+          cur.kind = StatementKind::kSetOption;
+      }
       out.push_back(cur);
     }
     open = false;
@@ -584,6 +597,18 @@ void Translator::EmitRange(size_t begin, size_t end, std::string& out) {
       continue;
     if (edited && tokens_[i].kind == TokenKind::kMarker)
       edits_.Open(i, out);
+    // Tokens written side by side must not run into one: a literal after a
+    // literal (one without its N, or a rewrite ending in one) into one
+    // holding a quotation mark, a word after a placeholder spelled $1 (or
+    // before it) into one name.
+    if (!out.empty() && !tokens_[i].text.empty()) {
+      const Token& t = tokens_[i];
+      const bool literal = t.kind == TokenKind::kString || t.kind == TokenKind::kNString;
+      if ((literal && out.back() == '\'') ||
+          (IsWordChar(static_cast<unsigned char>(out.back())) &&
+           (t.kind == TokenKind::kMarker || IsWordChar(static_cast<unsigned char>(t.text[0])))))
+        out += ' ';
+    }
     if (const size_t used = hooks_.Rewrite(*this, i, end, out)) {
       i += used - 1;
       continue;

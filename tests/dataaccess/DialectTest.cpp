@@ -160,6 +160,18 @@ TEST(Translator, SplitsInsertBatchesWrittenWithoutSeparators) {
   EXPECT_EQ(c[0], "INSERT INTO tblUsers(PinCode, Name) VALUES ($1, $2)");
 }
 
+TEST(Translator, DropsOnlyABareSetNoCount) {
+  SqliteLike hooks;
+  EXPECT_TRUE(Translated("SET NOCOUNT ON; SET NOCOUNT OFF", hooks).empty());
+  // What follows SET NOCOUNT and starts no statement the splitter knows is
+  // handed on, for the engine to refuse, not dropped as if it had run.
+  const auto kept = Translated("SET NOCOUNT ON DROP TABLE tblUsers", hooks);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0], "SET NOCOUNT ON DROP TABLE tblUsers");
+  EXPECT_EQ(Translated("SET NOCOUNT 'x' SELECT 1", hooks),
+            (std::vector<std::string>{"SET NOCOUNT 'x'", "SELECT 1"}));
+}
+
 TEST(Translator, KeepsInsertSelectAndUnionsTogether) {
   SqliteLike hooks;
   EXPECT_EQ(Translated("INSERT INTO t (a) SELECT a FROM u", hooks).size(), 1u);
@@ -194,6 +206,8 @@ TEST(Translator, PassesLiteralsCommentsAndUnknownTextThrough) {
   EXPECT_EQ(out[0],
             "SELECT 'GETDATE() ? @@IDENTITY N''x''' /* ? ISNULL( */ FROM t -- ?\nWHERE x = $1");
   EXPECT_EQ(Translated("MERGE INTO whatever USING x", hooks)[0], "MERGE INTO whatever USING x");
+  // Two literals side by side stay two (the second is a column name there).
+  EXPECT_EQ(Translated("SELECT N'a'N'b', 'c'N'd'", hooks)[0], "SELECT 'a' 'b', 'c' 'd'");
 }
 
 TEST(Translator, HandsAssignedValuesToTheHook) {

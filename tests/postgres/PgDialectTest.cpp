@@ -87,6 +87,11 @@ TEST(PgDialect, SmallDateTimeRoundsToTheMinute) {
   // Anything but a literal is rounded by the server.
   EXPECT_EQ(One("SELECT CAST(d AS smalldatetime) FROM t"),
             "SELECT date_trunc('minute', CAST(d AS timestamp) + interval '30 seconds') FROM t");
+  // A literal right after the rewritten one stays a literal of its own, and
+  // a placeholder does not run into the word beside it.
+  EXPECT_EQ(One("SELECT a FROM t WHERE b=?AND c=?"), "SELECT a FROM t WHERE b=$1 AND c=$2");
+  EXPECT_EQ(One("SELECT CAST('Jan 01, 2024 00:00:00' AS smalldatetime)'x'"),
+            "SELECT TIMESTAMP '2024-01-01 00:00:00' 'x'");
 }
 
 TEST(PgDialect, LikePatternsBecomePostgresEscapes) {
