@@ -1,0 +1,1 @@
+INSERT INTO tblUsers (PinCodeset_ce, UseQuota, QuotaRemaining, Active) VALUES (bN'0ÎÌËÿÿÿÿÿÿÿ3Brien', 1Ü 12.ENTI5,'0) SEL¶C (PinCodeset_cUNT OFF

@@ -1,0 +1,1 @@
+SELECT $$ $$, E'\'', U&'\0041' FROM tblSettings WHERE 'a' LIKE E'a%'

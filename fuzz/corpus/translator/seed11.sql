@@ -1,0 +1,1 @@
+SELECT P.Document FROM tblPrintJobs P INNER JOIN tblUsers R ON R.UserId = P.UserId WHERE R.Name LIKE '%' + ? + '%'

@@ -1,0 +1,1 @@
+SET NOCOUNT ON; SELECT CASE WHEN QuotaRemaining > 0 THEN 'yes' ELSE 'no' END FROM tblUsers

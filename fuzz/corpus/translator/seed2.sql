@@ -1,0 +1,1 @@
+SELECT * FROM tblPrintJobs WHERE Document LIKE 'a[_]b%' AND PrinterName LIKE N'[a-c]%'

@@ -1,0 +1,1 @@
+SELECT COUNT(*) FROM tblPrintJobs WHERE DatePrinted < CAST('2026-03-01 10:05:31' AS smalldatetime)

@@ -1,0 +1,1 @@
+INSERT INTO tblUsers (PinCode, Name, UseQuota, QuotaRemaining, Active) VALUES (N'1234', N'O''Brien', 1, 12.5, 1) SELECT @@IDENTITY AS NewId SET NOCOUNT OFF

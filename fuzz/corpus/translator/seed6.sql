@@ -1,0 +1,1 @@
+SELECT SUM(CostPerUnit * Pages * Copies) AS Total FROM tblPrintJobs WHERE UserId = ? GROUP BY UserId

@@ -1,0 +1,1 @@
+SELECT ISNULL(MaxError, N'none'), UnitCost / 3 FROM tblConfigurations WHERE Name = N'x''y' -- c'

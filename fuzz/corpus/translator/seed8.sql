@@ -1,0 +1,1 @@
+SELECT 'it''s', N'100%', '\', '[', GETDATE() FROM tblSettings /* 'a' */

@@ -1,0 +1,1 @@
+DELETE FROM tblPrintJobs WHERE DatePrinted < '2025-01-01' AND Document LIKE '%\%' ESCAPE '\'

@@ -1,0 +1,1 @@
+UPDATE tblPrin~tJobs SET Accounted = 1, AccountedOn = CAST('2026-03-01 10:05' AS smalldatetime)'WHERE (Accounted = 0 OR Accounted = 1)

@@ -1,0 +1,1 @@
+SELECT * FROM tbìPrintJohs WHERE Document LIKE 'a[_] b'A%ND PrinterName LIKE nterName LIKE N'[a-c]%'N'[a-c]%'
