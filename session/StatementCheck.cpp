@@ -237,6 +237,14 @@ bool IsSingleReadStatement(std::string_view sql, std::string& reason) {
     reason = "Only a SELECT statement can be run.";
     return false;
   }
+  // A statement begun without a ";" ("SELECT 1 SELECT 2", or after a stray
+  // ")") would run as a second one.
+  std::vector<ado::dialect::Piece> pieces;
+  ado::dialect::SplitBatch(tokens, pieces);
+  if (pieces.size() > 1) {
+    reason = "Only one statement can be run at a time.";
+    return false;
+  }
   int depth = 0;
   bool main_verb_seen = false;
   for (size_t i = 0; i < words.size(); ++i) {
@@ -244,7 +252,10 @@ bool IsSingleReadStatement(std::string_view sql, std::string& reason) {
     if (token.kind == TokenKind::kOpen) {
       ++depth;
     } else if (token.kind == TokenKind::kClose) {
-      --depth;
+      if (--depth < 0) {
+        reason = "The statement's parentheses do not match.";
+        return false;
+      }
     } else if (token.kind == TokenKind::kWord) {
       const std::string word = AsciiLower(token.text);
       if (Contains(kWritingWords, word)) {

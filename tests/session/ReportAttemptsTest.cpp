@@ -5,13 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include <kx4data/RuntimeError.h>
 #include <kx4data/ado/Recordset.h>
 
 #include "session/SessionSupport.h"
+#include "session/StatementCheck.h"
 
 namespace kx4 {
 namespace {
@@ -105,6 +110,56 @@ TEST_P(ReportAttempts, EachIsRefusedAndNothingChanges) {
       "SELECT COUNT(*) FROM c");
   ASSERT_TRUE(slow);
   EXPECT_EQ(slow->Number(), -2) << slow->Message();
+}
+
+// The report check's fuzzing corpus (fuzz/corpus/report_check) and every
+// input that ever crashed its fuzzer: whatever the check accepts must run on
+// a read-only connection without the engine refusing it as a write, and
+// change nothing when run on a writable one.
+std::vector<std::string> CheckCorpus() {
+  std::vector<std::string> inputs;
+  for (const char* folder : {"/fuzz/corpus/report_check", "/fuzz/crashes/report_check"}) {
+    const std::filesystem::path path = std::string(KX4_SOURCE_DIR) + folder;
+    if (!std::filesystem::is_directory(path))
+      continue;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      inputs.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+  }
+  std::sort(inputs.begin(), inputs.end());
+  return inputs;
+}
+
+// The engine's native error for `sql`, 0 when it ran.
+int32_t NativeErrorOf(const std::shared_ptr<ado::Connection>& connection, const std::string& sql) {
+  try {
+    test::Query(connection, sql);
+    return 0;
+  } catch (const RuntimeError&) {
+    return connection->Errors().empty() ? -1 : connection->Errors().front().NativeError;
+  }
+}
+
+TEST_P(ReportAttempts, WhatTheCheckAcceptsNeverWrites) {
+  const std::vector<std::string> inputs = CheckCorpus();
+  ASSERT_GE(inputs.size(), 50u);
+  auto reader = Connect(ado::adModeRead);
+  auto writer = Connect();
+  std::string before = Snapshot();
+  int accepted = 0;
+  for (const std::string& sql : inputs) {
+    std::string reason;
+    if (!IsSingleReadStatement(sql, reason))
+      continue;
+    ++accepted;
+    EXPECT_NE(NativeErrorOf(reader, sql), 3906) << "refused as a write: " << sql;
+    NativeErrorOf(writer, sql);
+    const std::string after = Snapshot();
+    EXPECT_EQ(after, before) << "changed the database: " << sql;
+    before = after;
+  }
+  EXPECT_GT(accepted, 5);
 }
 
 KX4_INSTANTIATE_ENGINES(ReportAttempts);

@@ -1,0 +1,1 @@
+SELECT lo_create /* a comment between */ (0)

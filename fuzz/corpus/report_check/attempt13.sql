@@ -1,0 +1,1 @@
+SELECT U&"lo\005fimport"('/etc/hostname')

@@ -1,0 +1,1 @@
+SELECT U&"lo!005fcreate" UESCAPE '!' (0)

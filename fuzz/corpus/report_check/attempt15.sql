@@ -1,0 +1,1 @@
+SELECT lo_unlink(1)

@@ -1,0 +1,1 @@
+SELECT lo_put(1, 0, decode(N'78', N'hex'))

@@ -1,0 +1,1 @@
+SELECT lo_export(1, '/tmp/kx4-report-attempt')

@@ -1,0 +1,1 @@
+SELECT CAST(lo_create(0) AS int)

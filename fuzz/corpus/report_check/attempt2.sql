@@ -1,0 +1,1 @@
+SELECT lo_from_bytea(0, decode(N'78', N'hex'))

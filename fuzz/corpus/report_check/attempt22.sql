@@ -1,0 +1,1 @@
+WITH x AS (SELECT lo_create(0) AS id) SELECT id FROM x

@@ -1,0 +1,1 @@
+SELECT a.id FROM (SELECT lo_create(0) AS id) a

@@ -1,0 +1,1 @@
+SELECT * FROM generate_series(1, 2) g, LATERAL (SELECT lo_create(0)) x

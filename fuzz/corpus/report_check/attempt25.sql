@@ -1,0 +1,1 @@
+SELECT COUNT(*) FROM tblUsers WHERE UserId = (SELECT lo_unlink(1))

@@ -1,0 +1,1 @@
+SELECT set_config('default_transaction_read_only', 'off', false)

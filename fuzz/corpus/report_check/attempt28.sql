@@ -1,0 +1,1 @@
+SELECT pg_catalog.set_config('statement_timeout', '0', false)

@@ -1,0 +1,1 @@
+SELECT U&"set\+00005fconfig"('statement_timeout', '0', false)

@@ -1,0 +1,1 @@
+SELECT U&"set!005fconfig" UESCAPE '!' ('statement_timeout', '0', false)

@@ -1,0 +1,1 @@
+SELECT "set_config"('statement_timeout', '0', false)

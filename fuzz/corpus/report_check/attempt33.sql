@@ -1,0 +1,1 @@
+SELECT setseed(0.5)

@@ -1,0 +1,1 @@
+SELECT pg_advisory_lock_shared(42)

@@ -1,0 +1,1 @@
+SELECT pg_catalog.pg_advisory_lock(42)

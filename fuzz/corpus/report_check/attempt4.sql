@@ -1,0 +1,1 @@
+SELECT lo_import('/etc/hostname', 4242)

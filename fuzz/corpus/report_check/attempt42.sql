@@ -1,0 +1,1 @@
+SELECT pg_read_file('/etc/hostname')

@@ -1,0 +1,1 @@
+SELECT pg_read_binary_file('/etc/hostname')

@@ -1,0 +1,1 @@
+SELECT * FROM pg_ls_dir('.')

@@ -1,0 +1,1 @@
+SELECT dblink('dbname=postgres', 'SELECT 1')

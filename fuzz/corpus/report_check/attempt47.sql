@@ -1,0 +1,1 @@
+SELECT dblink_exec('dbname=postgres', 'CREATE TABLE kx4_attempt (a int)')

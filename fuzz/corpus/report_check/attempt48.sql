@@ -1,0 +1,1 @@
+SELECT dblink_connect('kx4', 'dbname=postgres')

@@ -1,0 +1,1 @@
+SELECT query_to_xml('SELECT lo_create(0)', true, false, '')

@@ -1,0 +1,1 @@
+SELECT * FROM OPENROWSET('SQLNCLI', 'Server=x;', 'SELECT 1')

@@ -1,0 +1,1 @@
+SELECT * FROM OPENQUERY(remote, 'SELECT 1')

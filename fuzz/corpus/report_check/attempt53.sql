@@ -1,0 +1,1 @@
+SELECT load_extension('/tmp/kx4-attempt.so')

@@ -1,0 +1,1 @@
+SELECT pg_terminate_backend(pg_backend_pid())

@@ -1,0 +1,1 @@
+SELECT pg_cancel_backend(1)

@@ -1,0 +1,1 @@
+SELECT pg_reload_conf()

@@ -1,0 +1,1 @@
+SELECT pg_notify('kx4', 'x')

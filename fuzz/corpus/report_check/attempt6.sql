@@ -1,0 +1,1 @@
+SELECT "pg_catalog"."lo_create"(0)

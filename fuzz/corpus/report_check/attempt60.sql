@@ -1,0 +1,1 @@
+SELECT nextval('tblusers_userid_seq')

@@ -1,0 +1,1 @@
+SELECT setval('tblusers_userid_seq', 1000)

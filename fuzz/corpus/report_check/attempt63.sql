@@ -1,0 +1,1 @@
+SELECT public.lower(Name) FROM tblUsers

@@ -1,0 +1,1 @@
+SELECT dbo.fnAnything(1)

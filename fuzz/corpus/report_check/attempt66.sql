@@ -1,0 +1,1 @@
+SELECT pg_catalog.pg_catalog.lower(Name) FROM tblUsers

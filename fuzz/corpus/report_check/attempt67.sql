@@ -1,0 +1,1 @@
+SELECT "LOWER"(Name) FROM tblUsers

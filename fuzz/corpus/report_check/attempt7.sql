@@ -1,0 +1,1 @@
+SELECT "lo_create"(0)

@@ -1,0 +1,1 @@
+UPDATE tblSettings SET MaxBatch = 7

@@ -1,0 +1,1 @@
+SELECT * INTO tblCopy FROM tblSettings

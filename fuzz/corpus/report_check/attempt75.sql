@@ -1,0 +1,1 @@
+WITH a AS (SELECT $q$'$q$ AS t), d AS (DELETE FROM tblUsers RETURNING 1) SELECT * FROM a, d -- '

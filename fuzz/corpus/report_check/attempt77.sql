@@ -1,0 +1,1 @@
+SELECT $x$ ' $x$; DELETE FROM tblUsers; --'

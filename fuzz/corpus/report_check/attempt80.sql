@@ -1,0 +1,1 @@
+SELECT U&'\0027'; DELETE FROM tblUsers; --'

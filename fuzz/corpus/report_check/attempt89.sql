@@ -1,0 +1,1 @@
+DO $$ BEGIN DELETE FROM tblUsers; END $$

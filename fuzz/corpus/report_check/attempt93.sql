@@ -1,0 +1,1 @@
+SET statement_timeout = 0

@@ -1,0 +1,1 @@
+SELECT UserId, Name FROM tblUsers WHERE Name LIKE N'J%' ORDER BY Name

@@ -1,0 +1,1 @@
+SELECT R.Name, SUM(P.CostPerUnit * P.Pages * P.Copies) AS Total FROM tblPrintJobs P INNER JOIN tblUsers R ON R.UserId = P.UserId GROUP BY R.Name

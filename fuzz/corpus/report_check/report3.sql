@@ -1,0 +1,1 @@
+WITH t AS (SELECT UserId, COUNT(*) AS n FROM tblPrintJobs GROUP BY UserId) SELECT * FROM t WHERE n > 1;

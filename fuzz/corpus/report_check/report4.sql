@@ -1,0 +1,1 @@
+SELECT TOP 5 Document, DatePrinted FROM tblPrintJobs ORDER BY DatePrinted DESC

@@ -1,0 +1,1 @@
+SELECT COUNT(*) FROM tblPrintJobs WHERE DatePrinted >= CAST('Jan 01, 2026 00:00:00' AS smalldatetime) AND Accounted = ?

@@ -1,0 +1,1 @@
+SELECT ISNULL(MaxError, N'none'), UPPER(Name), LEN(Name) FROM tblConfigurations /* a comment */ -- and one more

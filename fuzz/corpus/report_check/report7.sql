@@ -1,0 +1,1 @@
+SELECT a.Name FROM tblUsers a WHERE a.UserId IN (SELECT UserId FROM tblPrintJobs WHERE Copies > 1) UNION ALL SELECT 'x'

@@ -1,0 +1,1 @@
+SELECT ISNULL(MaxError, NetCT )""SELECT Name), LEN(NamFR e)SELECTOM tb l*
