@@ -6,6 +6,9 @@
 //                                         comma-separated) and runs accounting
 //   crash_child account <run>             one accounting run, then exits
 //   crash_child clear <run>               Accounting::ClearLastRun, then exits
+//   crash_child concurrent <run> <seconds> jobs|account|purge <user id>...
+//                                         one role of the concurrency harness,
+//                                         for that long
 //   crash_child hive <run> <first seq>    rewrites registry values
 //   crash_child log <run>                 appends error-log entries
 //   crash_child powercut <run> <operation> <mode> <seed> <user id>...
@@ -14,9 +17,11 @@
 //                                         truncation or sync
 //
 // Each finished operation is reported on standard output (Workload.h).
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <kx4data/Accounting.h>
@@ -64,6 +69,16 @@ std::vector<int32_t> Ids(const std::string& list) {
   return ids;
 }
 
+// `step`, then a pause, so that a role that writes seldom in a real system
+// does not take the writers' turns here.
+Step Paced(Step step, int milliseconds) {
+  return [step = std::move(step), milliseconds](KXData& session, int run, int seq) {
+    KXErrorPtr error = step(session, run, seq);
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return error;
+  };
+}
+
 KXErrorPtr ClearLastRunStep(KXData& session, int, int) {
   KXErrorPtr error = Accounting().ClearLastRun(session);
   if (!error)
@@ -86,6 +101,14 @@ int main(int argc, char** argv) {
   };
   if (mode == "jobs" && argc > 4)
     return RunJobLoop(run, MixedSteps(users_from(4), Ids(argv[3])), 0);
+  if (mode == "concurrent" && argc > 4) {
+    const std::string role = argv[4];
+    Step step = role == "jobs"      ? RecordJobStep(users_from(5))
+                : role == "account" ? Paced(AccountingStep(), 50)
+                                    : Paced(PurgeStep(), 200);
+    const std::vector<Step> steps = {std::move(step)};
+    return RunTimed(run, steps, std::atoi(argv[3]));
+  }
   if (mode == "account")
     return RunJobLoop(run, {AccountingStep()}, 1);
   if (mode == "clear")

@@ -2,6 +2,7 @@
 
 #include <kx4data/Accounting.h>
 #include <kx4data/Configuration.h>
+#include <kx4data/DataGlobal.h>
 #include <kx4data/PaperType.h>
 #include <kx4data/PrintJob.h>
 #include <kx4data/ado/Recordset.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 namespace kx4::reliability {
@@ -125,21 +127,63 @@ std::vector<Step> MixedSteps(const std::vector<int32_t>& users,
   return steps;
 }
 
-int RunJobLoop(int run, const std::vector<Step>& steps, int limit) {
-  KXData session;
+DateTime PurgedMonth() {
+  return DateTime::FromCivil(2020, 1, 1, 0, 0);
+}
+
+Step PurgeStep() {
+  return [](KXData& session, int, int) -> KXErrorPtr {
+    KXErrorPtr error =
+        DataGlobal().PurgeJobs(session, PurgedMonth(), DateTime::FromCivil(2020, 2, 1, 0, 0));
+    if (!error)
+      Report('U', "purged");
+    return error;
+  };
+}
+
+namespace {
+
+// A time-out's number in the error object (the engine's native -2).
+constexpr int32_t kTimeOutNumber = -2;
+
+[[nodiscard]] KXErrorPtr Connected(KXData& session) {
   session.SetCaller("crash harness");
   KXErrorPtr error = session.EstablishConnection(Variant(true));
   if (!error)
     error = session.GetAuthorization();
   if (!error)
     Report('C', "connected");
-  for (int seq = 0; !error && (limit == 0 || seq < limit); ++seq)
-    error = steps[static_cast<size_t>(seq) % steps.size()](session, run, seq);
-  if (error) {
-    std::fprintf(stderr, "%s\n", error->Message().c_str());
-    return 1;
+  return error;
+}
+
+int Failed(const KXErrorPtr& error) {
+  std::fprintf(stderr, "%s\n", error->Message().c_str());
+  return 1;
+}
+
+}  // namespace
+
+int RunTimed(int run, const std::vector<Step>& steps, int seconds) {
+  KXData session;
+  if (KXErrorPtr error = Connected(session))
+    return Failed(error);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (int seq = 0; std::chrono::steady_clock::now() < end; ++seq) {
+    KXErrorPtr error = steps[static_cast<size_t>(seq) % steps.size()](session, run, seq);
+    if (error && error->Number() == kTimeOutNumber)
+      Report('B', error->Message().substr(0, error->Message().find('\n')));
+    else if (error)
+      return Failed(error);
   }
   return 0;
+}
+
+int RunJobLoop(int run, const std::vector<Step>& steps, int limit) {
+  KXData session;
+  KXErrorPtr error = Connected(session);
+  for (int seq = 0; !error && (limit == 0 || seq < limit); ++seq)
+    error = steps[static_cast<size_t>(seq) % steps.size()](session, run, seq);
+  return error ? Failed(error) : 0;
 }
 
 std::string HiveSlot(int seq) {

@@ -65,6 +65,17 @@ int16_t ConfigModifier(int64_t version, int position);
 std::vector<Step> MixedSteps(const std::vector<int32_t>& users,
                              const std::vector<int32_t>& configurations);
 
+// Deletes the jobs printed in January 2020 (DataGlobal::PurgeJobs) and
+// reports "U purged".
+Step PurgeStep();
+DateTime PurgedMonth();
+
+// Connects a session as RunJobLoop does, then runs `steps` in turn for
+// `seconds`.  A time-out (the engine's documented answer to waiting too long
+// for other writers) is reported as "B <message>" and the loop goes on; any
+// other failure ends it.  Returns the process exit code.
+int RunTimed(int run, const std::vector<Step>& steps, int seconds);
+
 // Connects a session through the settings stored for this user, reports
 // "C connected", then runs `steps` in turn until one fails or `limit` steps
 // ran (0: for ever).  Returns the process exit code.
