@@ -61,6 +61,36 @@ std::string Unique(const char* what, int k) {
   return std::string(what) + std::to_string(k);
 }
 
+KXErrorPtr LoadRecord(AppTrack& record, KXData& session, int32_t id) {
+  return record.Load(id, session);
+}
+template <class Record>
+KXErrorPtr LoadRecord(Record& record, KXData& session, int32_t id) {
+  return record.Load(session, id);
+}
+
+// A property of a record class that saves and loads itself: `set` assigns
+// the tested text and makes the record's other texts unique.
+template <class Record>
+Property Of(const char* name, const char* table,
+            std::function<void(Record&, const std::string&, int)> set,
+            std::function<std::string(const Record&)> get) {
+  return {name, table,
+          [set](KXData& session, const std::string& text, int k, int32_t& id) {
+            Record record;
+            set(record, text, k);
+            KXErrorPtr error = record.Save(session);
+            id = record.Id();
+            return error;
+          },
+          [get](KXData& session, int32_t id, std::string& text) {
+            Record record;
+            KXErrorPtr error = LoadRecord(record, session, id);
+            text = get(record);
+            return error;
+          }};
+}
+
 // A job is never read back by the library: its row is.
 std::function<KXErrorPtr(KXData&, const std::string&, int, int32_t&)> SaveJob(
     void (PrintJob::*set)(const std::string&)) {
@@ -96,120 +126,57 @@ class HostileInput : public RecordTest {
 
   std::vector<Property> Properties() {
     std::vector<Property> all;
-    all.push_back({"User.Name", "tblUsers",
-                   [](KXData& s, const std::string& text, int k, int32_t& id) {
-                     User u;
-                     u.SetPinCode(Unique("pin", k));
-                     u.SetName(text);
-                     KXErrorPtr e = u.Save(s);
-                     id = u.Id();
-                     return e;
-                   },
-                   [](KXData& s, int32_t id, std::string& text) {
-                     User u;
-                     KXErrorPtr e = u.Load(s, id);
-                     text = u.Name();
-                     return e;
-                   }});
-    all.push_back({"User.PinCode", "tblUsers",
-                   [](KXData& s, const std::string& text, int k, int32_t& id) {
-                     User u;
-                     u.SetPinCode(text);
-                     u.SetName(Unique("name", k));
-                     KXErrorPtr e = u.Save(s);
-                     id = u.Id();
-                     return e;
-                   },
-                   // The PIN is stored enciphered: it reads back when it
-                   // authorises a new session as this user.
-                   [](KXData&, int32_t, std::string& read) {
-                     read.clear();
-                     return KXErrorPtr();
-                   }});
+    all.push_back(Of<User>(
+        "User.Name", "tblUsers",
+        [](User& u, const std::string& text, int k) {
+          u.SetPinCode(Unique("pin", k));
+          u.SetName(text);
+        },
+        [](const User& u) { return u.Name(); }));
+    // The PIN is stored enciphered: the test reads it back by authorising a
+    // session with it.
+    all.push_back(Of<User>(
+        "User.PinCode", "tblUsers",
+        [](User& u, const std::string& text, int k) {
+          u.SetPinCode(text);
+          u.SetName(Unique("name", k));
+        },
+        [](const User&) { return std::string(); }));
     for (bool port : {false, true}) {
-      all.push_back({port ? "Printer.Port" : "Printer.Name", "tblPrinters",
-                     [port](KXData& s, const std::string& text, int k, int32_t& id) {
-                       Printer p;
-                       p.SetName(port ? Unique("printer", k) : text);
-                       p.SetPort(port ? text : Unique("port", k));
-                       KXErrorPtr e = p.Save(s);
-                       id = p.Id();
-                       return e;
-                     },
-                     [port](KXData& s, int32_t id, std::string& text) {
-                       Printer p;
-                       KXErrorPtr e = p.Load(s, id);
-                       text = port ? p.Port() : p.Name();
-                       return e;
-                     }});
+      all.push_back(Of<Printer>(
+          port ? "Printer.Port" : "Printer.Name", "tblPrinters",
+          [port](Printer& p, const std::string& text, int k) {
+            p.SetName(port ? Unique("printer", k) : text);
+            p.SetPort(port ? text : Unique("port", k));
+          },
+          [port](const Printer& p) { return port ? p.Port() : p.Name(); }));
+      all.push_back(Of<ValidatedValue>(
+          port ? "ValidatedValue.Code" : "ValidatedValue.Description", "tblValidatedValues",
+          [port](ValidatedValue& v, const std::string& text, int k) {
+            v.SetCode(port ? text : Unique("code", k));
+            v.SetDescription(port ? Unique("description", k) : text);
+          },
+          [port](const ValidatedValue& v) { return port ? v.Code() : v.Description(); }));
+      all.push_back(Of<AppTrack>(
+          port ? "AppTrack.Description" : "AppTrack.Name", "tblApplications",
+          [port](AppTrack& a, const std::string& text, int k) {
+            a.SetName(port ? Unique("app", k) : text);
+            a.SetDescription(port ? text : Unique("description", k));
+          },
+          [port](const AppTrack& a) { return port ? a.Description() : a.Name(); }));
+      all.push_back(Of<Configuration>(
+          port ? "Configuration.MaxError" : "Configuration.Name", "tblConfigurations",
+          [port](Configuration& c, const std::string& text, int k) {
+            c.SetName(port ? Unique("configuration", k) : text);
+            c.SetMaxError(port ? text : "");
+            c.SetUnitMeasureId(kxuPages);
+          },
+          [port](const Configuration& c) { return port ? c.MaxError() : c.Name(); }));
     }
-    for (bool code : {false, true}) {
-      all.push_back({code ? "ValidatedValue.Code" : "ValidatedValue.Description",
-                     "tblValidatedValues",
-                     [code](KXData& s, const std::string& text, int k, int32_t& id) {
-                       ValidatedValue v;
-                       v.SetCode(code ? text : Unique("code", k));
-                       v.SetDescription(code ? Unique("description", k) : text);
-                       KXErrorPtr e = v.Save(s);
-                       id = v.Id();
-                       return e;
-                     },
-                     [code](KXData& s, int32_t id, std::string& text) {
-                       ValidatedValue v;
-                       KXErrorPtr e = v.Load(s, id);
-                       text = code ? v.Code() : v.Description();
-                       return e;
-                     }});
-    }
-    for (bool name : {true, false}) {
-      all.push_back({name ? "AppTrack.Name" : "AppTrack.Description", "tblApplications",
-                     [name](KXData& s, const std::string& text, int k, int32_t& id) {
-                       AppTrack a;
-                       a.SetName(name ? text : Unique("app", k));
-                       a.SetDescription(name ? Unique("description", k) : text);
-                       KXErrorPtr e = a.Save(s);
-                       id = a.Id();
-                       return e;
-                     },
-                     [name](KXData& s, int32_t id, std::string& text) {
-                       AppTrack a;
-                       KXErrorPtr e = a.Load(id, s);
-                       text = name ? a.Name() : a.Description();
-                       return e;
-                     }});
-    }
-    for (bool name : {true, false}) {
-      all.push_back({name ? "Configuration.Name" : "Configuration.MaxError", "tblConfigurations",
-                     [name](KXData& s, const std::string& text, int k, int32_t& id) {
-                       Configuration c;
-                       c.SetName(name ? text : Unique("configuration", k));
-                       c.SetMaxError(name ? "" : text);
-                       c.SetUnitMeasureId(kxuPages);
-                       KXErrorPtr e = c.Save(s);
-                       id = c.Id();
-                       return e;
-                     },
-                     [name](KXData& s, int32_t id, std::string& text) {
-                       Configuration c;
-                       KXErrorPtr e = c.Load(s, id);
-                       text = name ? c.Name() : c.MaxError();
-                       return e;
-                     }});
-    }
-    all.push_back({"PaperType.Description", "tblPaperTypes",
-                   [](KXData& s, const std::string& text, int, int32_t& id) {
-                     PaperType p;
-                     p.SetDescription(text);
-                     KXErrorPtr e = p.Save(s);
-                     id = p.Id();
-                     return e;
-                   },
-                   [](KXData& s, int32_t id, std::string& text) {
-                     PaperType p;
-                     KXErrorPtr e = p.Load(s, id);
-                     text = p.Description();
-                     return e;
-                   }});
+    all.push_back(Of<PaperType>(
+        "PaperType.Description", "tblPaperTypes",
+        [](PaperType& p, const std::string& text, int) { p.SetDescription(text); },
+        [](const PaperType& p) { return p.Description(); }));
     const std::pair<const char*, void (PrintJob::*)(const std::string&)> job_texts[] = {
         {"NetworkUser", &PrintJob::SetNetworkUser},
         {"PrinterName", &PrintJob::SetPrinterName},
