@@ -64,7 +64,7 @@ std::string IdlType(Type type, const char* type_name) {
 }
 
 std::string IdlParam(const Param& p) {
-  std::string attributes = (p.flags & kOut) ? "in, out" : "in";
+  std::string attributes = (p.flags & (kOut | kByRef)) ? "in, out" : "in";
   if (p.flags & kOptional)
     attributes += p.default_value ? std::string(", optional, defaultvalue(") + p.default_value + ")"
                                   : ", optional";
@@ -197,8 +197,11 @@ void WriteHeader(std::ostream& out) {
   out << "\n";
   for (const Interface& iface : kInterfaces) {
     for (const Member& m : iface.members) {
-      if (m.kind == Kind::kLet)
-        continue;  // the get (or function) names the identifier
+      bool has_get = false;
+      for (const Member& other : iface.members)
+        has_get = has_get || (other.kind != Kind::kLet && NamesEqual(other.name, m.name));
+      if (m.kind == Kind::kLet && has_get)
+        continue;  // the get names the identifier
       out << "#define DISPID_" << iface.name << "_" << m.name << " ((DISPID)"
           << Hex(static_cast<uint32_t>(m.dispid)) << ")\n";
     }
