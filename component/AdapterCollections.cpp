@@ -38,32 +38,12 @@ constexpr Adapter kConfigurationAdapters[] = {
 };
 
 // IEnumVARIANT over a paper-type collection: each entry as a _PaperType.
-class PaperTypeEnumerator final : public IEnumVARIANT {
+class PaperTypeEnumerator final : public CountedUnknown<PaperTypeEnumerator, IEnumVARIANT> {
  public:
-  PaperTypeEnumerator(std::shared_ptr<PaperTypeCollection> entries, int32_t next)
-      : entries_(std::move(entries)), next_(next) {
-    LiveObjects().fetch_add(1);
-  }
+  static constexpr const IID& kIid = IID_IEnumVARIANT;
 
-  HRESULT QueryInterface(const IID& riid, void** ppv) override {
-    if (ppv == nullptr)
-      return E_POINTER;
-    *ppv = nullptr;
-    if (!SameGuid(riid, IID_IUnknown) && !SameGuid(riid, IID_IEnumVARIANT))
-      return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IEnumVARIANT*>(this);
-    return S_OK;
-  }
-  uint32_t AddRef() override { return refs_.fetch_add(1) + 1; }
-  uint32_t Release() override {
-    const uint32_t left = refs_.fetch_sub(1) - 1;
-    if (left == 0) {
-      delete this;
-      LiveObjects().fetch_sub(1);
-    }
-    return left;
-  }
+  PaperTypeEnumerator(std::shared_ptr<PaperTypeCollection> entries, int32_t next)
+      : entries_(std::move(entries)), next_(next) {}
 
   HRESULT Next(uint32_t count, KX4Variant* values, uint32_t* fetched) override {
     if (owner_ != std::this_thread::get_id())
@@ -110,9 +90,9 @@ class PaperTypeEnumerator final : public IEnumVARIANT {
   }
 
  private:
+  friend class CountedUnknown<PaperTypeEnumerator, IEnumVARIANT>;
   ~PaperTypeEnumerator() = default;
 
-  std::atomic<uint32_t> refs_{1};
   std::thread::id owner_ = std::this_thread::get_id();
   std::shared_ptr<PaperTypeCollection> entries_;
   int32_t next_;  // 1-based, as the collection counts

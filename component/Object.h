@@ -83,6 +83,38 @@ bool SameGuid(const GUID& a, const GUID& b);
 // Objects alive and factories locked, for DllCanUnloadNow.
 std::atomic<int64_t>& LiveObjects();
 
+// IUnknown for the library's C++ implementations of a standard interface I
+// (class factories, enumerators): counted among the live objects, deleted
+// as a Derived when the last reference goes.
+template <typename Derived, typename I>
+class CountedUnknown : public I {
+ public:
+  CountedUnknown() { LiveObjects().fetch_add(1); }
+
+  HRESULT QueryInterface(const IID& riid, void** ppv) override {
+    if (ppv == nullptr)
+      return E_POINTER;
+    *ppv = nullptr;
+    if (!SameGuid(riid, IID_IUnknown) && !SameGuid(riid, Derived::kIid))
+      return E_NOINTERFACE;
+    AddRef();
+    *ppv = static_cast<I*>(this);
+    return S_OK;
+  }
+  uint32_t AddRef() override { return refs_.fetch_add(1) + 1; }
+  uint32_t Release() override {
+    const uint32_t left = refs_.fetch_sub(1) - 1;
+    if (left == 0) {
+      delete static_cast<Derived*>(this);
+      LiveObjects().fetch_sub(1);
+    }
+    return left;
+  }
+
+ private:
+  std::atomic<uint32_t> refs_{1};
+};
+
 struct Object {
   const void* const* vtbl;  // first: callers read the virtual table from here
   std::atomic<uint32_t> refs{1};

@@ -65,29 +65,11 @@ std::shared_ptr<void> NewTarget(InterfaceIndex index) {
   }
 }
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public CountedUnknown<ClassFactory, IClassFactory> {
  public:
-  explicit ClassFactory(const Class& cls) : class_(cls) { LiveObjects().fetch_add(1); }
+  static constexpr const IID& kIid = IID_IClassFactory;
 
-  HRESULT QueryInterface(const IID& riid, void** ppv) override {
-    if (ppv == nullptr)
-      return E_POINTER;
-    *ppv = nullptr;
-    if (!SameGuid(riid, IID_IUnknown) && !SameGuid(riid, IID_IClassFactory))
-      return E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IClassFactory*>(this);
-    return S_OK;
-  }
-  uint32_t AddRef() override { return refs_.fetch_add(1) + 1; }
-  uint32_t Release() override {
-    const uint32_t left = refs_.fetch_sub(1) - 1;
-    if (left == 0) {
-      delete this;
-      LiveObjects().fetch_sub(1);
-    }
-    return left;
-  }
+  explicit ClassFactory(const Class& cls) : class_(cls) {}
 
   HRESULT CreateInstance(IUnknown* outer, const IID& riid, void** ppv) override {
     if (ppv == nullptr)
@@ -111,10 +93,10 @@ class ClassFactory final : public IClassFactory {
   }
 
  private:
+  friend class CountedUnknown<ClassFactory, IClassFactory>;
   ~ClassFactory() = default;
 
   const Class& class_;
-  std::atomic<uint32_t> refs_{1};
 };
 
 // --- Registration ---

@@ -35,32 +35,44 @@ std::string GuidInitializer(const char* text) {
 
 // --- IDL ---
 
-std::string IdlType(Type type, const char* type_name) {
+// The spelling of a type in the IDL and in C.
+struct Spelling {
+  const char* idl;
+  const char* c;
+};
+
+constexpr Spelling SpellingOf(Type type) {
   switch (type) {
-    case Type::kVoid:
-      return "void";
     case Type::kBool:
-      return "VARIANT_BOOL";
+      return {"VARIANT_BOOL", "VARIANT_BOOL"};
     case Type::kI2:
-      return "short";
+      return {"short", "int16_t"};
     case Type::kI4:
-      return "long";
-    case Type::kCy:
-      return "CURRENCY";
-    case Type::kDate:
-      return "DATE";
-    case Type::kText:
-      return "BSTR";
-    case Type::kVariant:
-      return "VARIANT";
+      return {"long", "int32_t"};
     case Type::kEnum:
-      return std::string("enum ") + type_name;
+      return {"enum ", "int32_t"};  // followed by the name in the IDL
+    case Type::kCy:
+      return {"CURRENCY", "KX4CY"};
+    case Type::kDate:
+      return {"DATE", "KX4DATE"};
+    case Type::kText:
+      return {"BSTR", "KX4Text"};
+    case Type::kVariant:
+      return {"VARIANT", "KX4Variant"};
     case Type::kObject:
-      return std::string(type_name) + "*";
+      return {"", ""};  // the interface's name and a star
     case Type::kUnknown:
-      return "IUnknown*";
+      return {"IUnknown*", "IUnknown*"};
+    case Type::kVoid:
+      break;
   }
-  return "void";
+  return {"void", "void"};
+}
+
+std::string IdlType(Type type, const char* type_name) {
+  if (type == Type::kObject)
+    return std::string(type_name) + "*";
+  return std::string(SpellingOf(type).idl) + (type == Type::kEnum ? type_name : "");
 }
 
 std::string IdlParam(const Param& p) {
@@ -130,30 +142,9 @@ void WriteIdl(std::ostream& out) {
 // --- C and C++ header ---
 
 std::string CType(Type type, const char* type_name) {
-  switch (type) {
-    case Type::kVoid:
-      return "void";
-    case Type::kBool:
-      return "VARIANT_BOOL";
-    case Type::kI2:
-      return "int16_t";
-    case Type::kI4:
-    case Type::kEnum:
-      return "int32_t";
-    case Type::kCy:
-      return "KX4CY";
-    case Type::kDate:
-      return "KX4DATE";
-    case Type::kText:
-      return "KX4Text";
-    case Type::kVariant:
-      return "KX4Variant";
-    case Type::kObject:
-      return std::string(type_name) + "*";
-    case Type::kUnknown:
-      return "IUnknown*";
-  }
-  return "void";
+  if (type == Type::kObject)
+    return std::string(type_name) + "*";
+  return SpellingOf(type).c;
 }
 
 // Variants always travel by pointer; everything else by value unless by

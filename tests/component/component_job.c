@@ -96,6 +96,17 @@ static void* create(const char* progid, const IID* iid) {
   return object;
 }
 
+/* Releases `n` interface pointers, each through its own table. */
+static void release_all(int n, ...) {
+  va_list list;
+  va_start(list, n);
+  for (int i = 0; i < n; ++i) {
+    IUnknown* object = (IUnknown*)va_arg(list, void*);
+    object->lpVtbl->Release(object);
+  }
+  va_end(list);
+}
+
 /* --- Variants --- */
 
 static KX4Variant v_i4(int32_t value) {
@@ -299,14 +310,8 @@ static void late_bound_job(void) {
             v_ref(&pending));
   EXPECT(count_rows_late(pending, "UserName", "") == 0, "nothing pending after the run");
 
-  pending->lpVtbl->Release(pending);
-  run->lpVtbl->Release(run);
-  jobs->lpVtbl->Release(jobs);
-  global->lpVtbl->Release(global);
-  job->lpVtbl->Release(job);
-  authorised->lpVtbl->Release(authorised);
-  user->lpVtbl->Release(user);
-  session->lpVtbl->Release(session);
+  release_all(8, (void*)pending, (void*)run, (void*)jobs, (void*)global, (void*)job,
+              (void*)authorised, (void*)user, (void*)session);
 }
 
 /* --- The same through the virtual tables --- */
@@ -416,14 +421,8 @@ static void vtable_job(void) {
   CHECK(run->lpVtbl->MarkJobsAsDone(run, &session, &error), "MarkJobsAsDone");
   no_error(error, "MarkJobsAsDone");
 
-  pending->lpVtbl->Release(pending);
-  run->lpVtbl->Release(run);
-  jobs->lpVtbl->Release(jobs);
-  global->lpVtbl->Release(global);
-  job->lpVtbl->Release(job);
-  authorised->lpVtbl->Release(authorised);
-  user->lpVtbl->Release(user);
-  session->lpVtbl->Release(session);
+  release_all(8, (void*)pending, (void*)run, (void*)jobs, (void*)global, (void*)job,
+              (void*)authorised, (void*)user, (void*)session);
 }
 
 /* Entry point `name` into the function pointer at `target`. */
