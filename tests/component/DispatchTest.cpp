@@ -359,6 +359,15 @@ TEST_F(ComponentTest, AnObjectRefusesCallsFromAnotherThread) {
   int32_t id = 0;
   ASSERT_EQ(user->get_Id(&id), S_OK);
   EXPECT_EQ(id, -1);  // the refused let changed nothing
+
+  // A session belongs to its thread too, also as another object's argument.
+  _KXData* session = nullptr;
+  std::thread([&] { session = Create<_KXData>(CLSID_KXData, IID__KXData); }).join();
+  ASSERT_NE(session, nullptr);
+  _KXError* error = nullptr;
+  EXPECT_EQ(user->Save(&session, &error), RPC_E_WRONG_THREAD);
+  EXPECT_EQ(error, nullptr);
+  session->Release();
   user->Release();
 }
 

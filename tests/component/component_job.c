@@ -35,16 +35,16 @@ static int failed(const char* what, HRESULT hr) {
   exit(1);
   return 1;
 }
-#define CHECK(hr, what)        \
-  do {                         \
-    HRESULT hr_ = (hr);        \
-    if (hr_ != S_OK)           \
-      failed((what), hr_);     \
+#define CHECK(hr, what)    \
+  do {                     \
+    HRESULT hr_ = (hr);    \
+    if (hr_ != S_OK)       \
+      failed((what), hr_); \
   } while (0)
-#define EXPECT(cond, what)     \
-  do {                         \
-    if (!(cond))               \
-      failed((what), 0);       \
+#define EXPECT(cond, what) \
+  do {                     \
+    if (!(cond))           \
+      failed((what), 0);   \
   } while (0)
 
 /* --- The hive: the CLSID value of a programmatic identifier --- */
@@ -266,8 +266,8 @@ static void late_bound_job(void) {
   EXPECT(authorised != NULL, "the authorised user");
   KX4Variant authorised_id = call(authorised, DISPID__User_Id, "authorised Id", 0);
   EXPECT(authorised_id.vt == VT_I4 && authorised_id.u.lVal == id.u.lVal, "the PIN's owner");
-  KX4Variant may_write = call(session, DISPID__KXData_CheckSecurity, "CheckSecurity", 1,
-                              v_i4(kxsWriteJob));
+  KX4Variant may_write =
+      call(session, DISPID__KXData_CheckSecurity, "CheckSecurity", 1, v_i4(kxsWriteJob));
   EXPECT(may_write.u.boolVal == -1, "the right to record jobs");
 
   /* 3 pages, 2 copies at 0.25 each: 1.50 off the quota of 10. */
@@ -359,8 +359,7 @@ static void vtable_job(void) {
   KX4Variant suppress = v_bool(1);
   CHECK(session->lpVtbl->EstablishConnection(session, &suppress, &error), "EstablishConnection");
   no_error(error, "EstablishConnection");
-  CHECK(session->lpVtbl->GetAuthorization(session, text_of(""), NULL, &error),
-         "GetAuthorization");
+  CHECK(session->lpVtbl->GetAuthorization(session, text_of(""), NULL, &error), "GetAuthorization");
   no_error(error, "GetAuthorization");
 
   _User* user = create("KXDataAccess.User", &IID__User);
@@ -376,7 +375,7 @@ static void vtable_job(void) {
 
   _User* authorised = NULL;
   CHECK(session->lpVtbl->GetAuthorization(session, text_of("0815"), &authorised, &error),
-         "GetAuthorization(PIN)");
+        "GetAuthorization(PIN)");
   no_error(error, "GetAuthorization(PIN)");
   int32_t authorised_id = 0;
   CHECK(authorised->lpVtbl->get_Id(authorised, &authorised_id), "authorised Id");
