@@ -1,4 +1,6 @@
 // Every interface's binding, by its index in the class table.
+#include <iterator>
+
 #include "component/Object.h"
 
 namespace kx4::component {

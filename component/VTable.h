@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 
 #include "component/ClassTable.h"
@@ -22,6 +23,10 @@ using AnyFunction = void (*)();
 // QueryInterface, AddRef, Release, GetTypeInfoCount, GetTypeInfo,
 // GetIDsOfNames, Invoke (Dispatch.cpp).
 extern const AnyFunction kDispatchEntries[7];
+
+// The C++ class of interface `index` (the generated abstract class), which
+// the tables name as their objects' dynamic type (Types.cpp).
+const std::type_info& InterfaceType(InterfaceIndex index);
 
 // Member `member` of `self`, called through the virtual table: `arguments`
 // holds the address of each parameter (and of a let's value), `result` the
@@ -105,12 +110,22 @@ struct Thunk<I, M, std::index_sequence<P...>> {
   }
 };
 
+// The table is laid out as C++ lays out a class's: the offset to the top
+// and the type information come before the entries the object points at,
+// so that C++ callers' run-time type checks see the interface's class.
 template <InterfaceIndex I, size_t... M>
 const void* const* BuildVTable(std::index_sequence<M...>) {
-  static const AnyFunction table[] = {
-      kDispatchEntries[0], kDispatchEntries[1], kDispatchEntries[2], kDispatchEntries[3],
-      kDispatchEntries[4], kDispatchEntries[5], kDispatchEntries[6], Thunk<I, M>::Entry()...};
-  return reinterpret_cast<const void* const*>(table);
+  static const void* const table[] = {nullptr,
+                                      &InterfaceType(I),
+                                      reinterpret_cast<const void*>(kDispatchEntries[0]),
+                                      reinterpret_cast<const void*>(kDispatchEntries[1]),
+                                      reinterpret_cast<const void*>(kDispatchEntries[2]),
+                                      reinterpret_cast<const void*>(kDispatchEntries[3]),
+                                      reinterpret_cast<const void*>(kDispatchEntries[4]),
+                                      reinterpret_cast<const void*>(kDispatchEntries[5]),
+                                      reinterpret_cast<const void*>(kDispatchEntries[6]),
+                                      reinterpret_cast<const void*>(Thunk<I, M>::Entry())...};
+  return table + 2;
 }
 
 // The virtual table of interface I.
