@@ -26,6 +26,8 @@
 
 #include "component/Object.h"
 #include "component/Server.h"
+#include "registry/Hive.h"
+#include "registry/HiveFile.h"
 #include "registry/Registry.h"
 #include "session/Common.h"
 
@@ -168,51 +170,75 @@ namespace {
 
 using namespace kx4::registry;
 
-bool Write(const RegistryEntry& entry) {
-  Key key;
-  if (CreateKey(HKEY_CLASSES_ROOT, entry.key, KEY_ALL_ACCESS, key) != ERROR_SUCCESS)
-    return false;
-  const int32_t result =
-      SetValue(key, entry.name, REG_SZ, reinterpret_cast<const uint8_t*>(entry.data.c_str()),
-               static_cast<uint32_t>(entry.data.size() + 1));
-  CloseKey(key);
-  return result == ERROR_SUCCESS;
+// The path of `key` (below HKEY_CLASSES_ROOT) in the machine hive, where the
+// registry keeps that root.
+std::vector<std::string> ClassesPath(const std::string& key) {
+  std::vector<std::string> path = {"Software", "Classes"};
+  size_t start = 0;
+  for (size_t end = key.find('\\');; end = key.find('\\', start)) {
+    path.push_back(key.substr(start, end - start));
+    if (end == std::string::npos)
+      break;
+    start = end + 1;
+  }
+  return path;
+}
+
+std::vector<uint8_t> TextData(const std::string& text) {
+  std::vector<uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  return data;
+}
+
+// Every entry in one change of the hive, so registration is never left half
+// done and costs one write.
+bool Write(const std::vector<RegistryEntry>& entries) {
+  return UpdateHive(HiveKind::kSystem, [&](Hive& hive, bool& changed) {
+           for (const RegistryEntry& entry : entries) {
+             HiveKey* key = &hive.Root();
+             for (const std::string& name : ClassesPath(entry.key)) {
+               bool created = false;
+               key = &key->AddSubkey(name, &created);
+               changed = changed || created;
+             }
+             std::vector<uint8_t> data = TextData(entry.data);
+             const HiveValue* old = key->FindValue(entry.name);
+             if (old == nullptr || old->type != REG_SZ || old->data != data) {
+               key->PutValue(entry.name, REG_SZ, std::move(data));
+               changed = true;
+             }
+           }
+           return ERROR_SUCCESS;
+         }) == ERROR_SUCCESS;
 }
 
 // Removes the entries' values, then every key of theirs (and every parent up
-// to the machine hive's Software) that is left empty.
+// to the machine hive's Software) that is left empty; one change.
 bool Remove(const std::vector<RegistryEntry>& entries) {
-  bool removed = true;
-  std::vector<std::string> keys;
-  for (const RegistryEntry& entry : entries) {
-    Key key;
-    const std::string path = "Software\\Classes\\" + entry.key;
-    if (OpenKey(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS, key) == ERROR_SUCCESS) {
-      const int32_t result = DeleteValue(key, entry.name);
-      removed = removed && (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND);
-      CloseKey(key);
-    }
-    for (size_t end = path.size(); end != std::string::npos && end > 0;
-         end = path.rfind('\\', end - 1))
-      keys.push_back(path.substr(0, end));
-  }
-  const auto depth = [](const std::string& path) {
-    return std::count(path.begin(), path.end(), '\\');
-  };
-  std::sort(keys.begin(), keys.end(), [&](const std::string& a, const std::string& b) {
-    return depth(a) != depth(b) ? depth(a) > depth(b) : a < b;
-  });
-  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-  for (const std::string& path : keys) {
-    Key key;
-    if (OpenKey(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS, key) != ERROR_SUCCESS)
-      continue;
-    KeyInfo info;
-    if (QueryInfoKey(key, info) == ERROR_SUCCESS && info.subkeys == 0 && info.values == 0)
-      removed = DeleteTree(key, "") == ERROR_SUCCESS && removed;
-    CloseKey(key);
-  }
-  return removed;
+  return UpdateHive(HiveKind::kSystem, [&](Hive& hive, bool& changed) {
+           std::vector<std::vector<std::string>> keys;
+           for (const RegistryEntry& entry : entries) {
+             std::vector<std::string> path = ClassesPath(entry.key);
+             if (HiveKey* key = hive.Find(path))
+               changed = key->RemoveValue(entry.name) || changed;
+             for (; !path.empty(); path.pop_back())
+               keys.push_back(path);
+           }
+           std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+             return a.size() != b.size() ? a.size() > b.size() : a < b;
+           });
+           keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+           for (std::vector<std::string>& path : keys) {
+             HiveKey* key = hive.Find(path);
+             if (key == nullptr || !key->Values().empty() || !key->Subkeys().empty())
+               continue;
+             const std::string name = path.back();
+             path.pop_back();
+             HiveKey* parent = path.empty() ? &hive.Root() : hive.Find(path);
+             changed = parent->RemoveSubkey(name) || changed;
+           }
+           return ERROR_SUCCESS;
+         }) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -248,15 +274,7 @@ HRESULT DllGetClassObject(const CLSID* rclsid, const IID* riid, void** ppv) {
 
 HRESULT DllRegisterServer(void) {
   try {
-    const std::vector<RegistryEntry> entries = RegistrationEntries();
-    for (const RegistryEntry& entry : entries) {
-      if (!Write(entry)) {
-        // Leaves nothing half registered.
-        (void)Remove(entries);
-        return SELFREG_E_CLASS;
-      }
-    }
-    return S_OK;
+    return Write(RegistrationEntries()) ? S_OK : SELFREG_E_CLASS;
   } catch (...) {
     return E_FAIL;
   }
