@@ -287,24 +287,33 @@ struct Average {
   int64_t count;
 };
 
+// SQLite aligns an aggregate's memory to 8 bytes only, and the 128-bit sum
+// needs 16: the state is copied in and out rather than used in place.  The
+// memory starts zeroed, which is the empty state.
 void AverageStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
     return;
-  auto* a = static_cast<Average*>(sqlite3_aggregate_context(ctx, sizeof(Average)));
-  if (!a)
+  void* state = sqlite3_aggregate_context(ctx, sizeof(Average));
+  if (!state)
     return sqlite3_result_error_nomem(ctx);
   int64_t ticks;
   if (!Ticks(ctx, argv[0], ticks))
     return;
-  a->sum += ticks;
-  ++a->count;
+  Average a;
+  std::memcpy(&a, state, sizeof a);
+  a.sum += ticks;
+  ++a.count;
+  std::memcpy(state, &a, sizeof a);
 }
 
 void AverageFinal(sqlite3_context* ctx) {
-  auto* a = static_cast<Average*>(sqlite3_aggregate_context(ctx, 0));
-  if (!a || a->count == 0)
+  void* state = sqlite3_aggregate_context(ctx, 0);
+  Average a{};
+  if (state)
+    std::memcpy(&a, state, sizeof a);
+  if (a.count == 0)
     return sqlite3_result_null(ctx);
-  sqlite3_result_int64(ctx, static_cast<int64_t>(money::DivideRounded(a->sum, a->count)));
+  sqlite3_result_int64(ctx, static_cast<int64_t>(money::DivideRounded(a.sum, a.count)));
 }
 
 // The literal a node stands for: a number or text, with a sign before it.
