@@ -91,11 +91,16 @@ class RawSqlite {
     sqlite3_free(message);
     Require(rc == SQLITE_OK, "sqlite: " + why);
   }
-  // Prepared once and reused, as the library's engine does.
-  RawRows Fetch(const std::string& sql) {
+  // Prepared once and reused, as the library's engine does; `params` bound
+  // as text to the "?" markers in order.
+  RawRows Fetch(const std::string& sql, const std::vector<std::string>& params = {}) {
     sqlite3_stmt*& st = prepared_[sql];
     if (!st)
       st = Prepare(sql);
+    for (size_t p = 0; p < params.size(); ++p) {
+      sqlite3_bind_text(st, static_cast<int>(p + 1), params[p].data(),
+                        static_cast<int>(params[p].size()), SQLITE_STATIC);
+    }
     RawRows rows;
     rows.columns.resize(static_cast<size_t>(sqlite3_column_count(st)));
     int rc;
@@ -179,8 +184,9 @@ class RawPostgres {
     return translator_.Translate(dialect_sql, false).statements.front().text;
   }
   void Exec(const std::string& sql) { PQclear(Run(sql)); }
-  RawRows Fetch(const std::string& sql) {
-    PGresult* result = Run(sql);
+  // `params` go as text of a type the server infers, to $1, $2, ...
+  RawRows Fetch(const std::string& sql, const std::vector<std::string>& params = {}) {
+    PGresult* result = Run(sql, params);
     RawRows rows;
     const int fields = PQnfields(result);
     rows.columns.resize(static_cast<size_t>(fields));
@@ -216,8 +222,14 @@ class RawPostgres {
   PGconn* Handle() const { return pg_; }
 
  private:
-  PGresult* Run(const std::string& sql) {
-    PGresult* result = PQexec(pg_, sql.c_str());
+  PGresult* Run(const std::string& sql, const std::vector<std::string>& params = {}) {
+    std::vector<const char*> values;
+    for (const std::string& p : params)
+      values.push_back(p.c_str());
+    PGresult* result = params.empty()
+                           ? PQexec(pg_, sql.c_str())
+                           : PQexecParams(pg_, sql.c_str(), static_cast<int>(values.size()),
+                                          nullptr, values.data(), nullptr, nullptr, 0);
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
       const std::string why = PQresultErrorMessage(result);
