@@ -268,6 +268,10 @@ void PgConnection::RunScript(const std::string& sql) {
   Command(sql.c_str());
 }
 
+void PgConnection::LoadCaseRules() {
+  translator_.SetCaseColumns(ReadCaseRules(conn_));
+}
+
 void PgConnection::BeginTransaction() {
   Command(read_only_ ? "BEGIN READ ONLY" : "BEGIN");
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dataaccess/dialect/Dialect.h"
+#include "dataaccess/postgres/PgCaseRules.h"
 
 namespace kx4::ado::pg {
 
@@ -38,6 +39,8 @@ class PgTranslator {
   // it, transaction control, DO, set_config) is refused.  Throws EngineError.
   // The result stays valid until the next call.
   const PgBatch& Translate(std::string_view batch, bool read_only);
+  // The database's kx4_ci columns, which comparisons and sorting fold.
+  void SetCaseColumns(CaseColumns columns);
 
  private:
   class Hooks;
@@ -50,6 +53,12 @@ class PgTranslator {
 // AVG) of a plain column takes, lower-cased, or the empty text: such a
 // result has no declared type, yet over a money column it is money.
 std::vector<std::string> AggregatedColumns(std::string_view select);
+
+// Writes "LIKE <literal>" at token `like` in PostgreSQL's form (SIMILAR TO
+// for bracket classes), the pattern upper-cased by kx4_upper when `fold`;
+// returns the tokens used, 0 when no literal without ESCAPE follows.
+size_t TranslateLike(dialect::Translator& translator, size_t like, size_t end, bool fold,
+                     std::string& out);
 
 // For tests: a LIKE pattern literal's content (without quotes) rewritten for
 // PostgreSQL, and whether it needs SIMILAR TO.
