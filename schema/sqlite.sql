@@ -67,7 +67,8 @@ CREATE TABLE tblPrinters (
   Port NVARCHAR(255) COLLATE KX4_CI,
   ConfigurationId INT
 );
-CREATE INDEX ixPrintersPort ON tblPrinters (UPPER(Port));
+-- Ports are looked up as UPPER(Port) = <text> COLLATE KX4_CI.
+CREATE INDEX ixPrintersPort ON tblPrinters (UPPER(Port) COLLATE KX4_CI);
 CREATE INDEX ixPrintersConfiguration ON tblPrinters (ConfigurationId);
 CREATE INDEX ixPrintersName ON tblPrinters (Name);
 

@@ -53,6 +53,8 @@ class SqliteHooks final : public dialect::Hooks {
   void CastDateTime(std::string_view expr, std::string& out) const override;
   void AssignedValue(std::string_view table, std::string_view column, std::string_view expr,
                      std::string& out) const override;
+  size_t Rewrite(dialect::Translator& translator, size_t i, size_t end,
+                 std::string& out) const override;
 
  private:
   const Catalog& catalog_;

@@ -25,7 +25,7 @@ EngineError MakeError(int32_t hresult, int32_t native, std::string sql_state,
   e.NativeError = native;
   e.Description = std::move(description);
   e.SQLState = std::move(sql_state);
-  e.Source = "kx4data SQLite engine";
+  e.Source = kErrorSource;
   return EngineError(hresult, {std::move(e)});
 }
 

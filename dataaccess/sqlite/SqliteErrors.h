@@ -12,6 +12,8 @@ struct sqlite3;
 
 namespace kx4::ado::sqlite {
 
+inline constexpr char kErrorSource[] = "kx4data SQLite engine";
+
 // Native numbers used besides the server's own.
 inline constexpr int32_t kNativeQueryTimeout = -2;   // the client's "Timeout expired"
 inline constexpr int32_t kNativeLockTimeout = 1222;  // lock request time-out
