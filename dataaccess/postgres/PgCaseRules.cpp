@@ -56,17 +56,24 @@ const FoldTable& LowerTable() {
   return table;
 }
 
-// An ASCII text is folded by the built-in in the C collation, cheaply; the
-// rest goes through translate() first.  `value` is folded, `text` tested.
-std::string FoldExpression(std::string_view function, std::string_view text, std::string_view value,
-                           const FoldTable& table) {
+// An ASCII text is folded by the built-in in the C collation, cheaply.  Any
+// other is folded that way too and then translated: translate() looks each
+// character up in its list one by one, so the list starts with the ASCII
+// characters that the first step leaves, most frequent first, mapped to
+// themselves; the library's table follows.  `value` is folded, `text`
+// tested.
+std::string FoldExpression(std::string_view function, std::string_view ascii_first,
+                           std::string_view text, std::string_view value, const FoldTable& table) {
   const std::string t(text);
-  const std::string v(value);
-  const std::string f(function);
-  return "SELECT CASE WHEN octet_length(" + t + ") = char_length(" + t + ") THEN " + f + "(" + v +
-         " COLLATE \"C\") ELSE " + f + "(translate(" + v + ", '" + table.from + "', '" + table.to +
-         "') COLLATE \"C\") END";
+  const std::string folded = std::string(function) + "(" + std::string(value) + " COLLATE \"C\")";
+  const std::string front(ascii_first);
+  return "SELECT CASE WHEN octet_length(" + t + ") = char_length(" + t + ") THEN " + folded +
+         " ELSE translate(" + folded + ", '" + front + table.from + "', '" + front + table.to +
+         "') END";
 }
+
+constexpr std::string_view kUpperFirst = "ETAOINSRHLDCUMFPGWYBVKXJQZ 0123456789.-_:\\/,()@#&+";
+constexpr std::string_view kLowerFirst = "etaoinsrhldcumfpgwybvkxjqz 0123456789.-_:\\/,()@#&+";
 
 struct CaseFunction {
   const char* name;
@@ -75,9 +82,9 @@ struct CaseFunction {
 
 const std::vector<CaseFunction>& CaseFunctions() {
   static const std::vector<CaseFunction> functions = {
-      {"kx4_upper", FoldExpression("upper", "$1", "$1", UpperTable())},
-      {"kx4_lower", FoldExpression("lower", "$1", "$1", LowerTable())},
-      {"kx4_key", FoldExpression("upper", "$1", "rtrim($1, ' ')", UpperTable())}};
+      {"kx4_upper", FoldExpression("upper", kUpperFirst, "$1", "$1", UpperTable())},
+      {"kx4_lower", FoldExpression("lower", kLowerFirst, "$1", "$1", LowerTable())},
+      {"kx4_key", FoldExpression("upper", kUpperFirst, "$1", "rtrim($1, ' ')", UpperTable())}};
   return functions;
 }
 
@@ -509,6 +516,100 @@ CaseColumns ReadCaseRules(PGconn* conn) {
   if (!reason.empty())
     throw UnsuitableDatabase(kErrorSource, database, reason);
   return CaseColumns(std::move(names));
+}
+
+std::vector<ResultFold> FoldOnClient(std::string& sql) {
+  std::vector<Token> tokens;
+  dialect::Tokenize(sql, tokens);
+  size_t k = 0;
+  while (k < tokens.size() && !Significant(tokens[k]))
+    ++k;
+  if (k >= tokens.size() || !WordIs(tokens[k], "SELECT"))
+    return {};
+  // The select list's items, and the names and positions ORDER BY uses.
+  std::vector<std::pair<size_t, size_t>> items;
+  std::vector<std::string_view> order_names;
+  enum class Clause { kList, kOther, kOrder } clause = Clause::kList;
+  size_t item = k + 1;
+  int depth = 0;
+  for (size_t j = k + 1; j < tokens.size(); ++j) {
+    const Token& t = tokens[j];
+    if (!Significant(t))
+      continue;
+    if (t.kind == TokenKind::kOpen || t.kind == TokenKind::kClose) {
+      depth += t.kind == TokenKind::kOpen ? 1 : -1;
+      continue;
+    }
+    if (depth != 0)
+      continue;
+    if (t.kind == TokenKind::kSemicolon || WordIs(t, "DISTINCT") || WordIs(t, "GROUP") ||
+        WordIs(t, "HAVING") || WordIs(t, "UNION") || WordIs(t, "INTERSECT") ||
+        WordIs(t, "EXCEPT") || WordIs(t, "INTO") || WordIs(t, "WINDOW") || t.text == "*")
+      return {};
+    if (clause == Clause::kList && (t.kind == TokenKind::kComma || WordIs(t, "FROM"))) {
+      items.emplace_back(item, j);
+      item = j + 1;
+      if (WordIs(t, "FROM"))
+        clause = Clause::kOther;
+    } else if (WordIs(t, "ORDER")) {
+      clause = Clause::kOrder;
+    } else if (clause == Clause::kOrder &&
+               (t.kind == TokenKind::kWord || t.kind == TokenKind::kQuotedName ||
+                t.kind == TokenKind::kNumber)) {
+      order_names.push_back(dialect::NameText(t));
+    }
+  }
+  if (clause == Clause::kList)
+    items.emplace_back(item, tokens.size());
+
+  std::vector<ResultFold> folds(items.size(), ResultFold::kNone);
+  std::string rewritten;
+  size_t copied = 0;
+  for (size_t n = 0; n < items.size(); ++n) {
+    // kx4_upper ( name[.name] ) [AS] alias
+    std::vector<size_t> at;
+    for (size_t j = items[n].first; j < items[n].second; ++j) {
+      if (Significant(tokens[j]))
+        at.push_back(j);
+    }
+    if (at.size() < 5 ||
+        !(WordIs(tokens[at[0]], "KX4_UPPER") || WordIs(tokens[at[0]], "KX4_LOWER")) ||
+        tokens[at[1]].kind != TokenKind::kOpen)
+      continue;
+    size_t m = 2;
+    const auto is_name = [&] {
+      return m < at.size() && (tokens[at[m]].kind == TokenKind::kWord ||
+                               tokens[at[m]].kind == TokenKind::kQuotedName);
+    };
+    while (is_name() && m + 1 < at.size() && tokens[at[m + 1]].kind == TokenKind::kDot)
+      m += 2;
+    if (!is_name() || m + 1 >= at.size() || tokens[at[m + 1]].kind != TokenKind::kClose)
+      continue;
+    const size_t close = m + 1;
+    m = close + 1;
+    if (m < at.size() && WordIs(tokens[at[m]], "AS"))
+      ++m;
+    if (m + 1 != at.size() || !is_name())
+      continue;
+    const std::string_view alias = dialect::NameText(tokens[at[m]]);
+    const std::string position = std::to_string(n + 1);
+    if (std::any_of(order_names.begin(), order_names.end(), [&](std::string_view name) {
+          return EqualsAsciiNoCase(name, alias) || name == position;
+        }))
+      continue;
+    folds[n] = WordIs(tokens[at[0]], "KX4_UPPER") ? ResultFold::kUpper : ResultFold::kLower;
+    for (size_t j = copied; j < at[0]; ++j)
+      rewritten.append(tokens[j].text);
+    for (size_t j = at[2]; j < at[close]; ++j)
+      rewritten.append(tokens[j].text);
+    copied = at[close] + 1;
+  }
+  if (copied == 0)
+    return {};
+  for (size_t j = copied; j < tokens.size(); ++j)
+    rewritten.append(tokens[j].text);
+  sql = std::move(rewritten);
+  return folds;
 }
 
 size_t RewriteForCaseRules(Translator& translator, size_t i, size_t end, const CaseColumns& columns,

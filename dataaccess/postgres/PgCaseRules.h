@@ -16,9 +16,11 @@
 
 #include <libpq-fe.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "dataaccess/dialect/Dialect.h"
 
@@ -45,6 +47,18 @@ class CaseColumns {
 // (not UTF8, no functions, functions with another table, key columns not
 // kx4_ci), or the failure of the reading.
 CaseColumns ReadCaseRules(PGconn* conn);
+
+// How the client folds a result column the server sends unfolded.
+enum class ResultFold : uint8_t { kNone, kUpper, kLower };
+
+// A translated SELECT whose select list upper- or lower-cases columns under
+// an alias ("kx4_upper(P.PrinterName) AS PrinterName") leaves that folding
+// to the client, which does it far cheaper than translate() on the server:
+// `sql` loses those calls, and the result says which result columns to fold.
+// Empty (and `sql` unchanged) when the statement could depend on the folded
+// values (DISTINCT, GROUP BY, set operations, ORDER BY the alias or its
+// position, "*" in the list).
+std::vector<ResultFold> FoldOnClient(std::string& sql);
 
 // The case rules' part in translating token `i` (before `end`): the number
 // of tokens written to `out`, or 0 when the rules leave it to the rest of

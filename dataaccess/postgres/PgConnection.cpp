@@ -15,6 +15,7 @@
 #include "dataaccess/ResultTable.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "dataaccess/postgres/PgValues.h"
+#include "variant/Utf8.h"
 
 namespace kx4::ado::pg {
 
@@ -456,12 +457,12 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
     results.emplace_back(result);
   }
   const PGresult* last_set = nullptr;
-  std::string_view last_text;
+  const PgStatement* last_statement = nullptr;
   for (size_t i = 0; i < results.size(); ++i) {
     const ResultPtr& result = results[i];
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
       last_set = result.get();
-      last_text = translated.statements[i].text;
+      last_statement = &translated.statements[i];
       continue;
     }
     std::string_view tag = PQcmdStatus(result.get());
@@ -473,7 +474,7 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
   }
   if (last_set && rows) {
     ResultTable table;
-    Fill(last_set, last_text, translated.spellings, table);
+    Fill(last_set, *last_statement, translated.spellings, table);
     *rows = std::move(table);
   }
   return last_set != nullptr;
@@ -548,7 +549,7 @@ bool PgConnection::IsMoneyColumn(const std::string& name) {
   return money_columns_->contains(name);
 }
 
-void PgConnection::Fill(const PGresult* result, std::string_view statement,
+void PgConnection::Fill(const PGresult* result, const PgStatement& statement,
                         const std::unordered_map<std::string, std::string>& spellings,
                         ResultTable& rows) {
   const int fields = PQnfields(result);
@@ -568,7 +569,17 @@ void PgConnection::Fill(const PGresult* result, std::string_view statement,
   }
 
   // How each column is read, decided once.
-  enum class Reader : uint8_t { kBool, kInteger, kDouble, kMoney, kTimestamp, kTime, kText };
+  enum class Reader : uint8_t {
+    kBool,
+    kInteger,
+    kDouble,
+    kMoney,
+    kTimestamp,
+    kTime,
+    kText,
+    kUpperText,
+    kLowerText
+  };
   std::vector<Reader> readers(static_cast<size_t>(fields));
   std::optional<std::vector<std::string>> aggregated;
   for (int column = 0; column < fields; ++column) {
@@ -583,7 +594,7 @@ void PgConnection::Fill(const PGresult* result, std::string_view statement,
       // SUM, MIN, MAX and AVG of money stay money, as they do on the server
       // the statements were written for.
       if (!aggregated) {
-        aggregated = AggregatedColumns(statement);
+        aggregated = AggregatedColumns(statement.text);
       }
       const size_t item = static_cast<size_t>(column);
       if (item < aggregated->size() && !(*aggregated)[item].empty() &&
@@ -615,6 +626,12 @@ void PgConnection::Fill(const PGresult* result, std::string_view statement,
         reader = Reader::kTime;
         break;
       default:
+        if (static_cast<size_t>(column) < statement.folds.size()) {
+          const ResultFold fold = statement.folds[static_cast<size_t>(column)];
+          reader = fold == ResultFold::kUpper   ? Reader::kUpperText
+                   : fold == ResultFold::kLower ? Reader::kLowerText
+                                                : reader;
+        }
         break;
     }
     readers[static_cast<size_t>(column)] = reader;
@@ -643,6 +660,12 @@ void PgConnection::Fill(const PGresult* result, std::string_view statement,
       switch (readers[static_cast<size_t>(column)]) {
         case Reader::kText:
           rows.AppendText(text);
+          continue;
+        case Reader::kUpperText:
+          rows.AppendText(UpperText(text));
+          continue;
+        case Reader::kLowerText:
+          rows.AppendText(LowerText(text));
           continue;
         case Reader::kDouble:
           rows.AppendDouble(ParseDouble(text));

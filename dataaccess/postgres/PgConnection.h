@@ -55,8 +55,8 @@ class PgConnection final : public EngineConnection {
   // Sends the statements in one round trip; throws the first failure.
   std::vector<PGresult*> RunPipeline(const PgBatch& batch, const std::vector<Parameter>& params,
                                      int32_t timeout_ms);
-  // `statement` is the text that produced the result.
-  void Fill(const PGresult* result, std::string_view statement,
+  // `statement` produced the result.
+  void Fill(const PGresult* result, const PgStatement& statement,
             const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows);
   // Whether a column of this (lower-case) name anywhere in the database is
   // money; the names are read once per connection.

@@ -376,6 +376,11 @@ const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only) {
     translated.text = statement.sql;
     translated.first_param = statement.first_param;
     translated.param_count = statement.param_count;
+    if (statement.kind == dialect::StatementKind::kSelect &&
+        (translated.text.find("kx4_upper(") != std::string::npos ||
+         translated.text.find("kx4_lower(") != std::string::npos)) {
+      translated.folds = FoldOnClient(translated.text);
+    }
     batch_.statements.push_back(std::move(translated));
   }
   // Names as the batch spelt them, for the result columns.

@@ -20,6 +20,8 @@ struct PgStatement {
   // before are bound as unused nulls so the numbering stays the batch's.
   int first_param = 0;
   int param_count = 0;
+  // Per result column, the folding the client does (empty: none).
+  std::vector<ResultFold> folds;
 };
 
 struct PgBatch {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "dataaccess/postgres/PgDialect.h"
 
@@ -55,16 +56,44 @@ TEST(PgCaseRules, WhatIsNoComparisonOfNamesStays) {
 }
 
 TEST(PgCaseRules, UpperAndLowerAreTheLibrarysAndLikeFoldsBothSides) {
-  EXPECT_EQ(One("SELECT UPPER(P.ProcessName) AS ProcessName, LOWER(N'Ä'), pg_catalog.upper(x) "
-                "FROM t"),
-            "SELECT kx4_upper(P.ProcessName) AS ProcessName, kx4_lower('Ä'), pg_catalog.upper(x) "
-            "FROM t");
+  EXPECT_EQ(One("SELECT UPPER(P.ProcessName), LOWER(N'Ä'), pg_catalog.upper(x) FROM t"),
+            "SELECT kx4_upper(P.ProcessName), kx4_lower('Ä'), pg_catalog.upper(x) FROM t");
   PgTranslator translator;
   EXPECT_EQ(translator.Translate("SELECT UPPER(N'a')", false).spellings.at("kx4_upper"), "upper");
   EXPECT_EQ(One("SELECT * FROM P WHERE LOWER(P.NetworkUser) LIKE n'jür%' AND (Name NOT LIKE "
                 "N'[a-c]%')"),
             "SELECT * FROM P WHERE kx4_upper(kx4_lower(P.NetworkUser)) LIKE kx4_upper('jür%') AND "
             "(kx4_upper(Name) NOT SIMILAR TO kx4_upper('[a-c]%'))");
+}
+
+TEST(PgCaseRules, TheClientFoldsWhatTheListOnlyShows) {
+  PgTranslator translator;
+  const PgStatement& list =
+      translator
+          .Translate(
+              "SELECT ISNULL(C.Code, 'Unknown') AS ValueCode, LOWER(P.NetworkUser) AS "
+              "NetworkUser, UPPER(P.PrinterName) As PrinterName, UPPER(P.ProcessName) "
+              "FROM tblPrintJobs P ORDER BY P.DatePrinted",
+              false)
+          .statements.front();
+  EXPECT_EQ(list.text,
+            "SELECT COALESCE(C.Code, 'Unknown') AS ValueCode, P.NetworkUser AS NetworkUser, "
+            "P.PrinterName As PrinterName, kx4_upper(P.ProcessName) FROM tblPrintJobs P ORDER BY "
+            "P.DatePrinted");
+  EXPECT_EQ(list.folds, (std::vector<ResultFold>{ResultFold::kNone, ResultFold::kLower,
+                                                 ResultFold::kUpper, ResultFold::kNone}));
+  // Where the folded value decides rows or order, the server folds.
+  for (const char* sql :
+       {"SELECT UPPER(Name) AS N FROM t ORDER BY N", "SELECT UPPER(Name) AS N FROM t ORDER BY 1",
+        "SELECT DISTINCT UPPER(Name) AS N FROM t",
+        "SELECT UPPER(Name) AS N, COUNT(*) FROM t GROUP BY UPPER(Name)",
+        "SELECT UPPER(Name) AS N FROM t UNION SELECT Code FROM u",
+        "SELECT *, UPPER(Name) AS N FROM t", "SELECT UPPER(a + b) AS N FROM t",
+        "INSERT INTO t (a) SELECT UPPER(Name) AS N FROM u"}) {
+    const PgStatement& s = translator.Translate(sql, false).statements.front();
+    EXPECT_TRUE(s.folds.empty()) << sql;
+    EXPECT_NE(s.text.find("kx4_upper("), std::string::npos) << sql;
+  }
 }
 
 TEST(PgCaseRules, NamesSortByTheirKeys) {

@@ -161,6 +161,13 @@ TEST_P(CaseRulesTest, LikePrefixesFoldBeyondAscii) {
   EXPECT_EQ(count("LOWER(P.NetworkUser) LIKE n'jür%'"), 2);
   EXPECT_EQ(count("UPPER(P.PrinterName) NOT LIKE N'%KÜCHE%'"), 1);
   EXPECT_EQ(count("UPPER(P.PrinterName) LIKE N'DRUCKER[_]%'"), 0);
+  // The list shows them folded by the same table.
+  EXPECT_EQ(Column("SELECT UPPER(P.PrinterName) AS PrinterName, LOWER(P.NetworkUser) AS "
+                   "NetworkUser FROM tblPrintJobs P ORDER BY P.PrinterName"),
+            (std::vector<std::string>{"DRUCKER-KUECHE", "DRUCKER-KÜCHE", "DRUCKER-KÜCHE 2"}));
+  EXPECT_EQ(Column("SELECT LOWER(P.NetworkUser) AS NetworkUser FROM tblPrintJobs P ORDER BY "
+                   "P.PrinterName DESC"),
+            (std::vector<std::string>{"jürgen", "jürgen", "jurgen"}));
   // One network user however the jobs spelt it.
   EXPECT_EQ(
       Column("SELECT DISTINCT P.NetworkUser FROM tblPrintJobs P ORDER BY P.NetworkUser").size(),
