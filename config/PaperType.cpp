@@ -10,6 +10,7 @@
 #include "records/RecordCommon.h"
 #include "records/TransactionGuard.h"
 #include "session/Common.h"
+#include "session/KXDataInternal.h"
 #include "session/Security.h"
 
 namespace kx4 {
@@ -23,12 +24,107 @@ std::string StoredModifier(int16_t modifier) {
   return std::to_string(static_cast<int32_t>(modifier) - 100);
 }
 
+std::string BuildLoadSQL(const std::string& prefix, const PaperType& paper) {
+  return std::string(
+             "SELECT Description, (CostModifier + 100) AS Modifier, Active, DefaultType, "
+             "ListPosition ") +
+         "FROM " + prefix + "tblPaperTypes " + "WHERE PaperTypeId = " + std::to_string(paper.Id());
+}
+
+std::string BuildUpdateSQL(const std::string& prefix, const PaperType& paper) {
+  return "UPDATE " + prefix + "tblPaperTypes SET Description = " + QuoteSQL(paper.Description()) +
+         ", " + "Active = " + FlagSQL(paper.Active()) + ", " +
+         "DefaultType = " + FlagSQL(paper.DefaultType()) + ", " +
+         "CostModifier = " + StoredModifier(paper.CostModifier()) + " " +
+         "WHERE PaperTypeId = " + std::to_string(paper.Id());
+}
+
+std::string BuildInsertSQL(const std::string& prefix, const PaperType& paper) {
+  return "SET NOCOUNT ON " + std::string("INSERT INTO ") + prefix +
+         "tblPaperTypes (Description, CostModifier, ListPosition, Active, DefaultType) " +
+         "VALUES (" + QuoteSQL(paper.Description()) + ", " + StoredModifier(paper.CostModifier()) +
+         ", 1, " + FlagSQL(paper.Active()) + ", " + FlagSQL(paper.DefaultType()) + ") " +
+         "SELECT @@IDENTITY As NewId " + "SET NOCOUNT OFF";
+}
+
+std::string BuildMaxPositionSQL(const std::string& prefix) {
+  return "SELECT MAX(ListPosition) + 1 AS MaxPosition FROM " + prefix + "tblPaperTypes";
+}
+
+// Names the new row by its key, which the object takes only once committed.
+std::string BuildSetPositionSQL(const std::string& prefix, const std::string& pstrPosition,
+                                int32_t plngId) {
+  return "UPDATE " + prefix + "tblPaperTypes SET ListPosition = " + pstrPosition + " " +
+         "WHERE PaperTypeId = " + std::to_string(plngId);
+}
+
+std::string BuildClearDefaultSQL(const std::string& prefix, const PaperType& paper) {
+  return "UPDATE " + prefix +
+         "tblPaperTypes SET DefaultType = 0 WHERE DefaultType = 1 AND PaperTypeId <> " +
+         std::to_string(paper.Id());
+}
+
+std::string BuildMoveNeighbourSQL(const std::string& prefix, const PaperType& paper,
+                                  int32_t plngTarget) {
+  return "UPDATE " + prefix +
+         "tblPaperTypes SET ListPosition = " + std::to_string(paper.Position()) + " " +
+         "WHERE ListPosition = " + std::to_string(plngTarget);
+}
+
+std::string BuildMoveSelfSQL(const std::string& prefix, const PaperType& paper,
+                             int32_t plngTarget) {
+  return "UPDATE " + prefix + "tblPaperTypes SET ListPosition = " + std::to_string(plngTarget) +
+         " " + "WHERE PaperTypeId = " + std::to_string(paper.Id());
+}
+
+std::string BuildDeleteLinksSQL(const std::string& prefix, const PaperType& paper) {
+  return "DELETE FROM " + prefix +
+         "tblConfigurationPaperTypes WHERE PaperTypeId = " + std::to_string(paper.Id());
+}
+
+std::string BuildDeleteSQL(const std::string& prefix, const PaperType& paper) {
+  return "DELETE FROM " + prefix +
+         "tblPaperTypes WHERE PaperTypeId = " + std::to_string(paper.Id());
+}
+
+// Created at position 1 and then moved behind the highest position, all in
+// one transaction; the maximum includes the new row, so an empty table puts
+// it at 2.  Only a committed row gives `id` its key: a rolled-back one would
+// turn the next Save into an update of nothing.
+[[nodiscard]] KXErrorPtr Insert(KXData& pinsData, const PaperType& paper, int32_t& id) {
+  const std::string prefix = KXDataInternal::OwnerPrefix(pinsData);
+  TransactionGuard transaction(pinsData);
+  KXErrorPtr result = transaction.Begin();
+  int32_t new_id = -1;
+  if (!result) {
+    std::shared_ptr<ado::Recordset> rs;
+    result = KXDataInternal::ExecuteSQL(pinsData, rs, BuildInsertSQL(prefix, paper));
+    if (!result) {
+      new_id = rs->Fields("NewId").Value().ToLong();
+      rs->Close();
+      result = KXDataInternal::ExecuteSQL(pinsData, rs, BuildMaxPositionSQL(prefix));
+      if (!result) {
+        const std::string max_position = std::to_string(rs->Fields("MaxPosition").Value().ToLong());
+        rs->Close();
+        int32_t affected = 0;
+        result = KXDataInternal::ExecuteNoRecords(
+            pinsData, BuildSetPositionSQL(prefix, max_position, new_id), affected);
+      }
+    }
+  }
+  result = transaction.Finish(result);
+  if (!result)
+    id = new_id;
+  return result;
+}
+
 }  // namespace
 
 KXErrorPtr PaperType::Load(KXData& pinsData, int32_t plngId) {
   id_ = plngId;
   std::shared_ptr<ado::Recordset> rs;
-  KXErrorPtr result = pinsData.ExecuteSQL(rs, BuildLoadSQL(pinsData));
+  KXErrorPtr result = KXDataInternal::ExecuteSQL(
+      pinsData, rs, BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this));
   if (result)
     return result;
   if (IsEmpty(*rs)) {
@@ -52,51 +148,22 @@ KXErrorPtr PaperType::Load(KXData& pinsData, int32_t plngId) {
   return result;
 }
 
-// Created at position 1 and then moved behind the highest position, all in
-// one transaction; the maximum includes the new row, so an empty table puts
-// it at 2.
-KXErrorPtr PaperType::Insert(KXData& pinsData) {
-  TransactionGuard transaction(pinsData);
-  KXErrorPtr result = transaction.Begin();
-  int32_t new_id = -1;
-  if (!result) {
-    std::shared_ptr<ado::Recordset> rs;
-    result = pinsData.ExecuteSQL(rs, BuildInsertSQL(pinsData));
-    if (!result) {
-      new_id = rs->Fields("NewId").Value().ToLong();
-      rs->Close();
-      result = pinsData.ExecuteSQL(rs, BuildMaxPositionSQL(pinsData));
-      if (!result) {
-        const std::string max_position = std::to_string(rs->Fields("MaxPosition").Value().ToLong());
-        rs->Close();
-        int32_t affected = 0;
-        result = pinsData.ExecuteNoRecords(BuildSetPositionSQL(pinsData, max_position, new_id),
-                                           affected);
-      }
-    }
-  }
-  result = transaction.Finish(result);
-  // Only a committed row gets its key: a rolled-back one would turn the next
-  // Save into an update of nothing.
-  if (!result)
-    id_ = new_id;
-  return result;
-}
-
 KXErrorPtr PaperType::Save(KXData& pinsData) {
   KXErrorPtr result = CheckMethodAccess(pinsData, kxsAdmin);
   if (result)
     return result;
+  const std::string prefix = KXDataInternal::OwnerPrefix(pinsData);
   if (id_ != -1) {
     int32_t affected = 0;
-    result = pinsData.ExecuteNoRecords(BuildUpdateSQL(pinsData), affected);
+    result = KXDataInternal::ExecuteNoRecords(pinsData, BuildUpdateSQL(prefix, *this), affected);
   } else {
-    result = Insert(pinsData);
+    result = Insert(pinsData, *this, id_);
   }
   // Outside the transaction: a failure here leaves the saved row in place.
   if (!result && default_type_) {
     int32_t affected = 0;
-    result = pinsData.ExecuteNoRecords(BuildClearDefaultSQL(pinsData), affected);
+    result =
+        KXDataInternal::ExecuteNoRecords(pinsData, BuildClearDefaultSQL(prefix, *this), affected);
   }
   if (result && result->Number() == kDuplicateKey) {
     result->SetKXErrorNumber(erDataValueExists);
@@ -111,11 +178,14 @@ KXErrorPtr PaperType::ChangeOrder(KXData& pinsData, int16_t pintDirection) {
   if (result)
     return result;
   const int32_t target = position_ + static_cast<int32_t>(pintDirection);
+  const std::string prefix = KXDataInternal::OwnerPrefix(pinsData);
   int32_t affected = 0;
-  result = pinsData.ExecuteNoRecords(BuildMoveNeighbourSQL(pinsData, target), affected);
+  result = KXDataInternal::ExecuteNoRecords(pinsData, BuildMoveNeighbourSQL(prefix, *this, target),
+                                            affected);
   if (result)
     return result;
-  return pinsData.ExecuteNoRecords(BuildMoveSelfSQL(pinsData, target), affected);
+  return KXDataInternal::ExecuteNoRecords(pinsData, BuildMoveSelfSQL(prefix, *this, target),
+                                          affected);
 }
 
 KXErrorPtr PaperType::Delete(KXData& pinsData) {
@@ -124,76 +194,14 @@ KXErrorPtr PaperType::Delete(KXData& pinsData) {
     return result;
   TransactionGuard transaction(pinsData);
   result = transaction.Begin();
+  const std::string prefix = KXDataInternal::OwnerPrefix(pinsData);
   int32_t affected = 0;
   if (!result)
-    result = pinsData.ExecuteNoRecords(BuildDeleteLinksSQL(pinsData), affected);
+    result =
+        KXDataInternal::ExecuteNoRecords(pinsData, BuildDeleteLinksSQL(prefix, *this), affected);
   if (!result)
-    result = pinsData.ExecuteNoRecords(BuildDeleteSQL(pinsData), affected);
+    result = KXDataInternal::ExecuteNoRecords(pinsData, BuildDeleteSQL(prefix, *this), affected);
   return transaction.Finish(result);
-}
-
-std::string PaperType::BuildLoadSQL(const KXData& pinsData) const {
-  return std::string(
-             "SELECT Description, (CostModifier + 100) AS Modifier, Active, DefaultType, "
-             "ListPosition ") +
-         "FROM " + pinsData.OwnerPrefix() + "tblPaperTypes " +
-         "WHERE PaperTypeId = " + std::to_string(id_);
-}
-
-std::string PaperType::BuildUpdateSQL(const KXData& pinsData) const {
-  return "UPDATE " + pinsData.OwnerPrefix() +
-         "tblPaperTypes SET Description = " + QuoteSQL(description_) + ", " +
-         "Active = " + FlagSQL(active_) + ", " + "DefaultType = " + FlagSQL(default_type_) + ", " +
-         "CostModifier = " + StoredModifier(cost_modifier_) + " " +
-         "WHERE PaperTypeId = " + std::to_string(id_);
-}
-
-std::string PaperType::BuildInsertSQL(const KXData& pinsData) const {
-  return "SET NOCOUNT ON " + std::string("INSERT INTO ") + pinsData.OwnerPrefix() +
-         "tblPaperTypes (Description, CostModifier, ListPosition, Active, DefaultType) " +
-         "VALUES (" + QuoteSQL(description_) + ", " + StoredModifier(cost_modifier_) + ", 1, " +
-         FlagSQL(active_) + ", " + FlagSQL(default_type_) + ") " + "SELECT @@IDENTITY As NewId " +
-         "SET NOCOUNT OFF";
-}
-
-std::string PaperType::BuildMaxPositionSQL(const KXData& pinsData) const {
-  return "SELECT MAX(ListPosition) + 1 AS MaxPosition FROM " + pinsData.OwnerPrefix() +
-         "tblPaperTypes";
-}
-
-// Names the new row by its key, which the object takes only once committed.
-std::string PaperType::BuildSetPositionSQL(const KXData& pinsData, const std::string& pstrPosition,
-                                           int32_t plngId) const {
-  return "UPDATE " + pinsData.OwnerPrefix() + "tblPaperTypes SET ListPosition = " + pstrPosition +
-         " " + "WHERE PaperTypeId = " + std::to_string(plngId);
-}
-
-std::string PaperType::BuildClearDefaultSQL(const KXData& pinsData) const {
-  return "UPDATE " + pinsData.OwnerPrefix() +
-         "tblPaperTypes SET DefaultType = 0 WHERE DefaultType = 1 AND PaperTypeId <> " +
-         std::to_string(id_);
-}
-
-std::string PaperType::BuildMoveNeighbourSQL(const KXData& pinsData, int32_t plngTarget) const {
-  return "UPDATE " + pinsData.OwnerPrefix() +
-         "tblPaperTypes SET ListPosition = " + std::to_string(position_) + " " +
-         "WHERE ListPosition = " + std::to_string(plngTarget);
-}
-
-std::string PaperType::BuildMoveSelfSQL(const KXData& pinsData, int32_t plngTarget) const {
-  return "UPDATE " + pinsData.OwnerPrefix() +
-         "tblPaperTypes SET ListPosition = " + std::to_string(plngTarget) + " " +
-         "WHERE PaperTypeId = " + std::to_string(id_);
-}
-
-std::string PaperType::BuildDeleteLinksSQL(const KXData& pinsData) const {
-  return "DELETE FROM " + pinsData.OwnerPrefix() +
-         "tblConfigurationPaperTypes WHERE PaperTypeId = " + std::to_string(id_);
-}
-
-std::string PaperType::BuildDeleteSQL(const KXData& pinsData) const {
-  return "DELETE FROM " + pinsData.OwnerPrefix() +
-         "tblPaperTypes WHERE PaperTypeId = " + std::to_string(id_);
 }
 
 }  // namespace kx4

@@ -1,8 +1,8 @@
-#include <kx4data/ado/Command.h>
+#include "dataaccess/Command.h"
 
 #include <kx4data/RuntimeError.h>
-#include <kx4data/ado/Connection.h>
 
+#include "dataaccess/Connection.h"
 #include "dataaccess/Engine.h"
 #include "dataaccess/ResultTable.h"
 

@@ -1,4 +1,4 @@
-#include <kx4data/ado/Connection.h>
+#include "dataaccess/Connection.h"
 
 #include <kx4data/RuntimeError.h>
 

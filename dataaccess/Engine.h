@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include <kx4data/ado/Command.h>
-#include <kx4data/ado/Types.h>
+#include "dataaccess/Command.h"
+#include "dataaccess/Types.h"
 
 namespace kx4::ado {
 

@@ -1,8 +1,9 @@
 #include <kx4data/ado/Recordset.h>
 
 #include <kx4data/RuntimeError.h>
-#include <kx4data/ado/Command.h>
 
+#include "dataaccess/Command.h"
+#include "dataaccess/RecordsetInternal.h"
 #include "dataaccess/ResultTable.h"
 
 namespace kx4::ado {
@@ -53,17 +54,12 @@ bool Field::IsNull() const {
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
-void Recordset::Open(Command& source, int32_t, int32_t, int32_t) {
-  if (rows_)
+void RecordsetInternal::Open(Recordset& rs, Command& source, int32_t, int32_t, int32_t) {
+  if (rs.rows_)
     throw RuntimeError(kErrProviderFailure, "Operation is not allowed when the object is open.");
   auto table = std::make_shared<ResultTable>();
   if (source.ExecuteInto(*table))
-    Adopt(std::move(table));
-}
-
-void Recordset::Adopt(std::shared_ptr<const ResultTable> rows) {
-  rows_ = std::move(rows);
-  position_ = 0;
+    Adopt(rs, std::move(table));
 }
 
 void Recordset::Close() {
@@ -136,8 +132,8 @@ Field Recordset::Fields(std::string_view name) const {
   return Field(this, index);
 }
 
-size_t Recordset::MemoryUsage() const {
-  return rows_ ? rows_->MemoryUsage() + sizeof(*this) : sizeof(*this);
+size_t RecordsetInternal::MemoryUsage(const Recordset& rs) {
+  return rs.rows_ ? rs.rows_->MemoryUsage() + sizeof(rs) : sizeof(rs);
 }
 
 }  // namespace kx4::ado

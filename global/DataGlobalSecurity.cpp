@@ -6,6 +6,7 @@
 #include <kx4data/ado/Recordset.h>
 
 #include "records/RecordCommon.h"
+#include "session/KXDataInternal.h"
 #include "session/Security.h"
 
 namespace kx4 {
@@ -13,27 +14,27 @@ namespace kx4 {
 namespace {
 
 std::string BuildGetAppSecuritySQL(const KXData& pinsData) {
-  return "SELECT SecureAdmin, SecureViewer FROM " + pinsData.OwnerPrefix() + "tblSettings";
+  return "SELECT SecureAdmin, SecureViewer FROM " + KXDataInternal::OwnerPrefix(pinsData) +
+         "tblSettings";
 }
 
 std::string BuildAdminCountSQL(const KXData& pinsData) {
-  return "SELECT COUNT(*) AS AdminCount FROM " + pinsData.OwnerPrefix() +
+  return "SELECT COUNT(*) AS AdminCount FROM " + KXDataInternal::OwnerPrefix(pinsData) +
          "tblUsers WHERE AdminSecurity = 1 ";
 }
 
 std::string BuildSetAppSecuritySQL(const KXData& pinsData, bool pblnSecureAdmin,
                                    bool pblnSecureViewer) {
-  return "UPDATE " + pinsData.OwnerPrefix() +
+  return "UPDATE " + KXDataInternal::OwnerPrefix(pinsData) +
          "tblSettings SET SecureAdmin = " + FlagSQL(pblnSecureAdmin) + ", " +
          "SecureViewer = " + FlagSQL(pblnSecureViewer);
 }
 
-}  // namespace
-
-KXErrorPtr DataGlobal::GetAppSecurity(KXData& pinsData, bool* pblnSecureAdmin,
-                                      bool* pblnSecureViewer) {
+// Either output may be null.
+[[nodiscard]] KXErrorPtr ReadAppSecurity(KXData& pinsData, bool* pblnSecureAdmin,
+                                         bool* pblnSecureViewer) {
   std::shared_ptr<ado::Recordset> rs;
-  KXErrorPtr result = pinsData.ExecuteSQL(rs, BuildGetAppSecuritySQL(pinsData));
+  KXErrorPtr result = KXDataInternal::ExecuteSQL(pinsData, rs, BuildGetAppSecuritySQL(pinsData));
   if (result)
     return result;
   // A database without its settings row cannot say whether it is secured; an
@@ -56,6 +57,25 @@ KXErrorPtr DataGlobal::GetAppSecurity(KXData& pinsData, bool* pblnSecureAdmin,
   return nullptr;
 }
 
+}  // namespace
+
+KXErrorPtr DataGlobal::GetAppSecurity(KXData& pinsData) {
+  return ReadAppSecurity(pinsData, nullptr, nullptr);
+}
+
+KXErrorPtr DataGlobal::GetAppSecurity(KXData& pinsData, bool& pblnSecureAdmin) {
+  return ReadAppSecurity(pinsData, &pblnSecureAdmin, nullptr);
+}
+
+KXErrorPtr DataGlobal::GetAppSecurity(KXData& pinsData, bool& pblnSecureAdmin,
+                                      bool& pblnSecureViewer) {
+  return ReadAppSecurity(pinsData, &pblnSecureAdmin, &pblnSecureViewer);
+}
+
+KXErrorPtr DataGlobal::GetAppSecurity(KXData& pinsData, std::nullopt_t, bool& pblnSecureViewer) {
+  return ReadAppSecurity(pinsData, nullptr, &pblnSecureViewer);
+}
+
 KXErrorPtr DataGlobal::SetAppSecurity(KXData& pinsData, bool pblnSecureAdmin,
                                       bool pblnSecureViewer) {
   KXErrorPtr result = CheckMethodAccess(pinsData, kxsAdmin);
@@ -63,7 +83,7 @@ KXErrorPtr DataGlobal::SetAppSecurity(KXData& pinsData, bool pblnSecureAdmin,
     return result;
   if (pblnSecureAdmin) {
     std::shared_ptr<ado::Recordset> rs;
-    result = pinsData.ExecuteSQL(rs, BuildAdminCountSQL(pinsData));
+    result = KXDataInternal::ExecuteSQL(pinsData, rs, BuildAdminCountSQL(pinsData));
     if (result)
       return result;
     const int32_t admin_count = rs->Fields("AdminCount").Value().ToLong();
@@ -76,8 +96,8 @@ KXErrorPtr DataGlobal::SetAppSecurity(KXData& pinsData, bool pblnSecureAdmin,
     }
   }
   int32_t affected = 0;
-  return pinsData.ExecuteNoRecords(
-      BuildSetAppSecuritySQL(pinsData, pblnSecureAdmin, pblnSecureViewer), affected);
+  return KXDataInternal::ExecuteNoRecords(
+      pinsData, BuildSetAppSecuritySQL(pinsData, pblnSecureAdmin, pblnSecureViewer), affected);
 }
 
 }  // namespace kx4

@@ -6,10 +6,38 @@
 #include "records/RecordCommon.h"
 #include "records/TransactionGuard.h"
 #include "session/Common.h"
+#include "session/KXDataInternal.h"
 #include "session/Security.h"
 #include "session/Text.h"
 
 namespace kx4 {
+namespace {
+
+std::string BuildLoadSQL(const std::string& prefix, const AppTrack& app) {
+  return "SELECT ApplicationId, Name, Description, TrackOptionId FROM " + prefix +
+         "tblApplications WHERE ApplicationId = " + std::to_string(app.Id());
+}
+
+std::string BuildUpdateSQL(const std::string& prefix, const AppTrack& app) {
+  return "UPDATE " + prefix + "tblApplications SET Name = " + QuoteSQL(app.Name()) +
+         ", Description = " + QuoteSQL(app.Description()) +
+         ", TrackOptionid = " + std::to_string(app.TrackOptionId()) +
+         " WHERE ApplicationId = " + std::to_string(app.Id());
+}
+
+std::string BuildInsertSQL(const std::string& prefix, const AppTrack& app) {
+  return "SET NOCOUNT ON INSERT INTO " + prefix +
+         "tblApplications (Name, Description, TrackOptionId) VALUES (" + QuoteSQL(app.Name()) +
+         ", " + QuoteSQL(app.Description()) + ", " + std::to_string(app.TrackOptionId()) +
+         ") SELECT @@IDENTITY AS NewId SET NOCOUNT OFF";
+}
+
+std::string BuildDeleteSQL(const std::string& prefix, const AppTrack& app) {
+  return "DELETE FROM " + prefix +
+         "tblApplications WHERE ApplicationId = " + std::to_string(app.Id());
+}
+
+}  // namespace
 
 void AppTrack::SetName(const std::string& value) {
   name_ = TrimSpaces(value);
@@ -22,7 +50,8 @@ void AppTrack::SetDescription(const std::string& value) {
 KXErrorPtr AppTrack::Load(int32_t plngId, KXData& pinsData) {
   id_ = plngId;
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = pinsData.ExecuteSQL(rs, BuildLoadSQL(pinsData.OwnerPrefix())))
+  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(
+          pinsData, rs, BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this)))
     return error;
   if (IsEmpty(*rs)) {
     rs->Close();
@@ -34,7 +63,7 @@ KXErrorPtr AppTrack::Load(int32_t plngId, KXData& pinsData) {
   const Variant kText(static_cast<int32_t>(vbString));
   name_ = FieldValue(rs->Fields("Name"), kText).ToString();
   description_ = FieldValue(rs->Fields("Description"), kText).ToString();
-  track_option_id_ = rs->Fields("TrackOptionId").Value().ToLong();
+  track_option_id_ = KXTrackStatus{rs->Fields("TrackOptionId").Value().ToLong()};
   rs->Close();
   return nullptr;
 }
@@ -42,10 +71,11 @@ KXErrorPtr AppTrack::Load(int32_t plngId, KXData& pinsData) {
 KXErrorPtr AppTrack::Save(KXData& pinsData) {
   if (KXErrorPtr error = CheckMethodAccess(pinsData, kxsAdmin))
     return error;
+  const std::string prefix = KXDataInternal::OwnerPrefix(pinsData);
   if (id_ == -1)
-    return Insert(pinsData);
+    return InsertReturningNewId(pinsData, BuildInsertSQL(prefix, *this), Variant::Null(), id_);
   int32_t affected = 0;
-  return pinsData.ExecuteNoRecords(BuildUpdateSQL(pinsData.OwnerPrefix()), affected);
+  return KXDataInternal::ExecuteNoRecords(pinsData, BuildUpdateSQL(prefix, *this), affected);
 }
 
 KXErrorPtr AppTrack::Delete(KXData& pinsData) {
@@ -54,35 +84,8 @@ KXErrorPtr AppTrack::Delete(KXData& pinsData) {
   if (id_ == -1)
     return MakeError("Id not specified.", KXError::kIconStop, erUnknown);
   int32_t affected = 0;
-  return pinsData.ExecuteNoRecords(BuildDeleteSQL(pinsData.OwnerPrefix()), affected);
-}
-
-KXErrorPtr AppTrack::Insert(KXData& pinsData) {
-  return InsertReturningNewId(pinsData, BuildInsertSQL(pinsData.OwnerPrefix()), Variant::Null(),
-                              id_);
-}
-
-std::string AppTrack::BuildLoadSQL(const std::string& prefix) const {
-  return "SELECT ApplicationId, Name, Description, TrackOptionId FROM " + prefix +
-         "tblApplications WHERE ApplicationId = " + std::to_string(id_);
-}
-
-std::string AppTrack::BuildUpdateSQL(const std::string& prefix) const {
-  return "UPDATE " + prefix + "tblApplications SET Name = " + QuoteSQL(name_) +
-         ", Description = " + QuoteSQL(description_) +
-         ", TrackOptionid = " + std::to_string(track_option_id_) +
-         " WHERE ApplicationId = " + std::to_string(id_);
-}
-
-std::string AppTrack::BuildInsertSQL(const std::string& prefix) const {
-  return "SET NOCOUNT ON INSERT INTO " + prefix +
-         "tblApplications (Name, Description, TrackOptionId) VALUES (" + QuoteSQL(name_) + ", " +
-         QuoteSQL(description_) + ", " + std::to_string(track_option_id_) +
-         ") SELECT @@IDENTITY AS NewId SET NOCOUNT OFF";
-}
-
-std::string AppTrack::BuildDeleteSQL(const std::string& prefix) const {
-  return "DELETE FROM " + prefix + "tblApplications WHERE ApplicationId = " + std::to_string(id_);
+  return KXDataInternal::ExecuteNoRecords(
+      pinsData, BuildDeleteSQL(KXDataInternal::OwnerPrefix(pinsData), *this), affected);
 }
 
 }  // namespace kx4

@@ -10,6 +10,7 @@
 #include "records/RecordCommon.h"
 #include "records/TransactionGuard.h"
 #include "session/Common.h"
+#include "session/KXDataInternal.h"
 #include "session/Security.h"
 #include "session/Text.h"
 
@@ -18,8 +19,55 @@ namespace {
 
 constexpr double kSquareMillimetresPerSquareFoot = 92903;
 
-KXErrorPtr CostError(const std::string& why) {
+[[nodiscard]] KXErrorPtr CostError(const std::string& why) {
   return MakeError("The print job was not recorded: " + why, KXError::kIconStop);
+}
+
+// Relative, so that concurrent jobs of one user each subtract their own cost.
+std::string BuildQuotaUpdateSQL(const std::string& prefix, const PrintJob& job) {
+  return "UPDATE " + prefix + "tblUsers SET QuotaRemaining = QuotaRemaining - ? WHERE UserId = " +
+         std::to_string(job.UserId()) + " AND UseQuota = 1";
+}
+
+std::string BuildInsertSQL(const std::string& prefix, const PrintJob& job) {
+  // In column order; the price is the "?" parameter, the date the server's.
+  const std::string values[] = {
+      IdOrNullSQL(job.UserId()),
+      IdOrNullSQL(job.ValidatedValueId()),
+      QuoteSQL(job.NetworkUser()),
+      QuoteSQL(job.MachineName()),
+      QuoteSQL(job.PrinterName()),
+      QuoteSQL(UCase(job.Port())),
+      QuoteSQL(UCase(job.ProcessName())),
+      QuoteSQL(job.PaperType()),
+      QuoteSQL(job.Document()),
+      std::to_string(job.Pages()),
+      std::to_string(job.Copies()),
+      std::to_string(job.PageWidth()),
+      std::to_string(job.PageHeight()),
+      QuoteSQL(job.PaperSize()),
+      FlagSQL(job.Color()),
+      "?",
+      std::to_string(job.UnitMeasureId()),
+      "GETDATE()",
+      QuoteSQL(job.UserDefinedOne()),
+      QuoteSQL(job.UserDefinedTwo()),
+      QuoteSQL(job.ConfigName()),
+      std::to_string(job.TrackStatus()),
+      FlagSQL(job.PrintedToFile()),
+  };
+  std::string sql = "INSERT INTO " + prefix +
+                    "tblPrintJobs (UserId, ValidatedId, NetworkUser, MachineName, PrinterName, "
+                    "PrinterPort, ProcessName, PaperType, Document, Pages, Copies, PageWidth, "
+                    "PageHeight, PaperSize, Color, CostPerUnit, UnitMeasureId, DatePrinted, "
+                    "UserDefined1, UserDefined2, ConfigName, TrackStatus, PrintedToFile) VALUES (";
+  for (size_t i = 0; i < std::size(values); ++i) {
+    if (i > 0)
+      sql += ", ";
+    sql += values[i];
+  }
+  sql += ")";
+  return sql;
 }
 
 }  // namespace
@@ -59,20 +107,22 @@ KXErrorPtr PrintJob::Save(KXData& pinsData) {
   if (KXErrorPtr error = ComputeJobCost(cost))
     return error;
 
-  const std::string prefix = pinsData.OwnerPrefix();
+  const std::string prefix = KXDataInternal::OwnerPrefix(pinsData);
   const Variant insert_params(VariantArray{Variant(cost_per_unit_)});
   int32_t affected = 0;
   if (user_id_ == -1)
-    return pinsData.ExecuteNoRecords(BuildInsertSQL(prefix), insert_params, affected);
+    return KXDataInternal::ExecuteNoRecords(pinsData, BuildInsertSQL(prefix, *this), insert_params,
+                                            affected);
 
   TransactionGuard transaction(pinsData);
   KXErrorPtr error = transaction.Begin();
   if (!error) {
-    error = pinsData.ExecuteNoRecords(BuildQuotaUpdateSQL(prefix),
-                                      Variant(VariantArray{Variant(cost)}), affected);
+    error = KXDataInternal::ExecuteNoRecords(pinsData, BuildQuotaUpdateSQL(prefix, *this),
+                                             Variant(VariantArray{Variant(cost)}), affected);
   }
   if (!error)
-    error = pinsData.ExecuteNoRecords(BuildInsertSQL(prefix), insert_params, affected);
+    error = KXDataInternal::ExecuteNoRecords(pinsData, BuildInsertSQL(prefix, *this), insert_params,
+                                             affected);
   return transaction.Finish(error);
 }
 
@@ -106,53 +156,6 @@ KXErrorPtr PrintJob::ComputeJobCost(Currency& cost) const {
     return CostError("its cost is beyond the range of money values.");
   }
   return nullptr;
-}
-
-// Relative, so that concurrent jobs of one user each subtract their own cost.
-std::string PrintJob::BuildQuotaUpdateSQL(const std::string& prefix) const {
-  return "UPDATE " + prefix + "tblUsers SET QuotaRemaining = QuotaRemaining - ? WHERE UserId = " +
-         std::to_string(user_id_) + " AND UseQuota = 1";
-}
-
-std::string PrintJob::BuildInsertSQL(const std::string& prefix) const {
-  // In column order; the price is the "?" parameter, the date the server's.
-  const std::string values[] = {
-      IdOrNullSQL(user_id_),
-      IdOrNullSQL(validated_value_id_),
-      QuoteSQL(network_user_),
-      QuoteSQL(machine_name_),
-      QuoteSQL(printer_name_),
-      QuoteSQL(UCase(port_)),
-      QuoteSQL(UCase(process_name_)),
-      QuoteSQL(paper_type_),
-      QuoteSQL(document_),
-      std::to_string(pages_),
-      std::to_string(copies_),
-      std::to_string(page_width_),
-      std::to_string(page_height_),
-      QuoteSQL(paper_size_),
-      FlagSQL(color_),
-      "?",
-      unit_measure_id_,
-      "GETDATE()",
-      QuoteSQL(user_defined_one_),
-      QuoteSQL(user_defined_two_),
-      QuoteSQL(config_name_),
-      std::to_string(track_status_),
-      FlagSQL(printed_to_file_),
-  };
-  std::string sql = "INSERT INTO " + prefix +
-                    "tblPrintJobs (UserId, ValidatedId, NetworkUser, MachineName, PrinterName, "
-                    "PrinterPort, ProcessName, PaperType, Document, Pages, Copies, PageWidth, "
-                    "PageHeight, PaperSize, Color, CostPerUnit, UnitMeasureId, DatePrinted, "
-                    "UserDefined1, UserDefined2, ConfigName, TrackStatus, PrintedToFile) VALUES (";
-  for (size_t i = 0; i < std::size(values); ++i) {
-    if (i > 0)
-      sql += ", ";
-    sql += values[i];
-  }
-  sql += ")";
-  return sql;
 }
 
 }  // namespace kx4

@@ -6,6 +6,7 @@
 #include "records/RecordCommon.h"
 #include "records/TransactionGuard.h"
 #include "session/Common.h"
+#include "session/KXDataInternal.h"
 #include "session/Security.h"
 #include "session/Text.h"
 
@@ -17,6 +18,47 @@ std::string TextField(const ado::Recordset& rs, const char* name) {
   return FieldValue(rs.Fields(name), Variant(static_cast<int32_t>(vbString))).ToString();
 }
 
+std::string BuildLoadSQL(const std::string& prefix, const Printer& printer) {
+  return "SELECT Name, Port, ConfigurationId FROM " + prefix +
+         "tblPrinters WHERE PrinterId = " + std::to_string(printer.Id());
+}
+
+std::string BuildLoadByPortSQL(const std::string& prefix, const Printer& printer) {
+  return "SELECT PrinterId, Name, Port, ConfigurationId FROM " + prefix +
+         "tblPrinters WHERE UPPER(Port) = " + QuoteSQL(UCase(printer.Port()));
+}
+
+std::string BuildPortCountSQL(const std::string& prefix, const Printer& printer) {
+  return "SELECT COUNT(*) AS PortCount FROM " + prefix +
+         "tblPrinters WHERE UPPER(Port) = " + QuoteSQL(UCase(printer.Port())) +
+         " AND PrinterId <> " + std::to_string(printer.Id());
+}
+
+std::string BuildUpdateSQL(const std::string& prefix, const Printer& printer) {
+  return "UPDATE " + prefix + "tblPrinters SET Port = " + QuoteSQL(printer.Port()) +
+         ", Name = " + QuoteSQL(printer.Name()) +
+         ", ConfigurationId = " + std::to_string(printer.ConfigurationId()) +
+         " WHERE PrinterId = " + std::to_string(printer.Id());
+}
+
+std::string BuildInsertSQL(const std::string& prefix, const Printer& printer) {
+  return "SET NOCOUNT ON INSERT INTO " + prefix +
+         "tblPrinters (Name, Port, ConfigurationId) VALUES (" + QuoteSQL(printer.Name()) + ", " +
+         QuoteSQL(printer.Port()) + ", " + std::to_string(printer.ConfigurationId()) +
+         ")SELECT @@IDENTITY As NewId SET NOCOUNT OFF";
+}
+
+std::string BuildDeleteSQL(const std::string& prefix, const Printer& printer) {
+  return "DELETE FROM " + prefix + "tblPrinters WHERE PrinterId = " + std::to_string(printer.Id());
+}
+
+std::string BuildBatchUpdateSQL(const std::string& prefix, const Printer& printer,
+                                const std::string& pstrIds) {
+  return "UPDATE " + prefix +
+         "tblPrinters SET ConfigurationId = " + std::to_string(printer.ConfigurationId()) +
+         " WHERE PrinterId IN (" + pstrIds + ")";
+}
+
 }  // namespace
 
 void Printer::SetName(const std::string& value) {
@@ -26,7 +68,8 @@ void Printer::SetName(const std::string& value) {
 KXErrorPtr Printer::Load(KXData& pinsData, int32_t plngId) {
   id_ = plngId;
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = pinsData.ExecuteSQL(rs, BuildLoadSQL(pinsData.OwnerPrefix())))
+  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(
+          pinsData, rs, BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this)))
     return error;
   if (IsEmpty(*rs)) {
     rs->Close();
@@ -43,7 +86,8 @@ KXErrorPtr Printer::Load(KXData& pinsData, int32_t plngId) {
 KXErrorPtr Printer::LoadByPort(KXData& pinsData, const std::string& pstrPort) {
   port_ = pstrPort;
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = pinsData.ExecuteSQL(rs, BuildLoadByPortSQL(pinsData.OwnerPrefix())))
+  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(
+          pinsData, rs, BuildLoadByPortSQL(KXDataInternal::OwnerPrefix(pinsData), *this)))
     return error;
   if (IsEmpty(*rs)) {
     rs->Close();
@@ -60,11 +104,11 @@ KXErrorPtr Printer::LoadByPort(KXData& pinsData, const std::string& pstrPort) {
 KXErrorPtr Printer::Save(KXData& pinsData) {
   if (KXErrorPtr error = CheckMethodAccess(pinsData, kxsAdmin))
     return error;
-  const std::string prefix = pinsData.OwnerPrefix();
+  const std::string prefix = KXDataInternal::OwnerPrefix(pinsData);
   // The count and the write are separate statements; two callers saving the
   // same port at the same moment are not guarded against.
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = pinsData.ExecuteSQL(rs, BuildPortCountSQL(prefix)))
+  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(pinsData, rs, BuildPortCountSQL(prefix, *this)))
     return error;
   int32_t port_count = rs->Fields("PortCount").Value().ToLong();
   rs->Close();
@@ -73,16 +117,17 @@ KXErrorPtr Printer::Save(KXData& pinsData) {
                      KXError::kIconExclamation, erDataValueExists);
   }
   if (id_ == -1)
-    return Insert(pinsData);
+    return InsertReturningNewId(pinsData, BuildInsertSQL(prefix, *this), Variant::Null(), id_);
   int32_t affected = 0;
-  return pinsData.ExecuteNoRecords(BuildUpdateSQL(prefix), affected);
+  return KXDataInternal::ExecuteNoRecords(pinsData, BuildUpdateSQL(prefix, *this), affected);
 }
 
 KXErrorPtr Printer::Delete(KXData& pinsData) {
   if (KXErrorPtr error = CheckMethodAccess(pinsData, kxsAdmin))
     return error;
   int32_t affected = 0;
-  return pinsData.ExecuteNoRecords(BuildDeleteSQL(pinsData.OwnerPrefix()), affected);
+  return KXDataInternal::ExecuteNoRecords(
+      pinsData, BuildDeleteSQL(KXDataInternal::OwnerPrefix(pinsData), *this), affected);
 }
 
 KXErrorPtr Printer::BatchUpdate(KXData& pinsData, const std::string& pstrIds) {
@@ -93,53 +138,9 @@ KXErrorPtr Printer::BatchUpdate(KXData& pinsData, const std::string& pstrIds) {
   if (KXErrorPtr error = ValidateIdList(pstrIds))
     return error;
   int32_t affected = 0;
-  return pinsData.ExecuteNoRecords(BuildBatchUpdateSQL(pinsData.OwnerPrefix(), pstrIds), affected);
-}
-
-KXErrorPtr Printer::Insert(KXData& pinsData) {
-  return InsertReturningNewId(pinsData, BuildInsertSQL(pinsData.OwnerPrefix()), Variant::Null(),
-                              id_);
-}
-
-std::string Printer::BuildLoadSQL(const std::string& prefix) const {
-  return "SELECT Name, Port, ConfigurationId FROM " + prefix +
-         "tblPrinters WHERE PrinterId = " + std::to_string(id_);
-}
-
-std::string Printer::BuildLoadByPortSQL(const std::string& prefix) const {
-  return "SELECT PrinterId, Name, Port, ConfigurationId FROM " + prefix +
-         "tblPrinters WHERE UPPER(Port) = " + QuoteSQL(UCase(port_));
-}
-
-std::string Printer::BuildPortCountSQL(const std::string& prefix) const {
-  return "SELECT COUNT(*) AS PortCount FROM " + prefix +
-         "tblPrinters WHERE UPPER(Port) = " + QuoteSQL(UCase(port_)) + " AND PrinterId <> " +
-         std::to_string(id_);
-}
-
-std::string Printer::BuildUpdateSQL(const std::string& prefix) const {
-  return "UPDATE " + prefix + "tblPrinters SET Port = " + QuoteSQL(port_) +
-         ", Name = " + QuoteSQL(name_) +
-         ", ConfigurationId = " + std::to_string(configuration_id_) +
-         " WHERE PrinterId = " + std::to_string(id_);
-}
-
-std::string Printer::BuildInsertSQL(const std::string& prefix) const {
-  return "SET NOCOUNT ON INSERT INTO " + prefix +
-         "tblPrinters (Name, Port, ConfigurationId) VALUES (" + QuoteSQL(name_) + ", " +
-         QuoteSQL(port_) + ", " + std::to_string(configuration_id_) +
-         ")SELECT @@IDENTITY As NewId SET NOCOUNT OFF";
-}
-
-std::string Printer::BuildDeleteSQL(const std::string& prefix) const {
-  return "DELETE FROM " + prefix + "tblPrinters WHERE PrinterId = " + std::to_string(id_);
-}
-
-std::string Printer::BuildBatchUpdateSQL(const std::string& prefix,
-                                         const std::string& pstrIds) const {
-  return "UPDATE " + prefix +
-         "tblPrinters SET ConfigurationId = " + std::to_string(configuration_id_) +
-         " WHERE PrinterId IN (" + pstrIds + ")";
+  return KXDataInternal::ExecuteNoRecords(
+      pinsData, BuildBatchUpdateSQL(KXDataInternal::OwnerPrefix(pinsData), *this, pstrIds),
+      affected);
 }
 
 }  // namespace kx4

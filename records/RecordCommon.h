@@ -25,7 +25,7 @@ inline bool IsEmpty(const ado::Recordset& rs) {
 // A caller's id list for "IN (...)": decimal ids separated by commas, blanks
 // allowed around them, at least one.  Null when acceptable, else an error that
 // says what is wrong; nothing of the list ever reaches a statement unchecked.
-KXErrorPtr ValidateIdList(const std::string& pstrIds);
+[[nodiscard]] KXErrorPtr ValidateIdList(const std::string& pstrIds);
 
 }  // namespace kx4
 

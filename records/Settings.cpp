@@ -5,6 +5,7 @@
 
 #include "records/RecordCommon.h"
 #include "session/Common.h"
+#include "session/KXDataInternal.h"
 #include "session/Security.h"
 #include "session/Text.h"
 
@@ -58,12 +59,14 @@ KXErrorPtr Settings::Save(KXData& pinsData) {
   if (KXErrorPtr error = CheckMethodAccess(pinsData, kxsAdmin))
     return error;
   int32_t affected = 0;
-  return pinsData.ExecuteNoRecords(BuildSaveSettingsSQL(pinsData.OwnerPrefix(), *this), affected);
+  return KXDataInternal::ExecuteNoRecords(
+      pinsData, BuildSaveSettingsSQL(KXDataInternal::OwnerPrefix(pinsData), *this), affected);
 }
 
 KXErrorPtr Settings::LoadSettings(KXData& pinsData) {
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = pinsData.ExecuteSQL(rs, BuildLoadSettingsSQL(pinsData.OwnerPrefix())))
+  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(
+          pinsData, rs, BuildLoadSettingsSQL(KXDataInternal::OwnerPrefix(pinsData))))
     return error;
   KXErrorPtr result;
   if (!IsEmpty(*rs)) {

@@ -4,6 +4,8 @@
 
 #include <kx4data/ado/Recordset.h>
 
+#include "session/KXDataInternal.h"
+
 namespace kx4 {
 
 KXErrorPtr InsertReturningNewId(KXData& pinsData, const std::string& batch,
@@ -13,7 +15,7 @@ KXErrorPtr InsertReturningNewId(KXData& pinsData, const std::string& batch,
   int32_t key = -1;
   if (!error) {
     std::shared_ptr<ado::Recordset> rs;
-    error = pinsData.ExecuteSQL(rs, batch, parameters);
+    error = KXDataInternal::ExecuteSQL(pinsData, rs, batch, parameters);
     if (!error) {
       key = rs->Fields("NewId").Value().ToLong();
       rs->Close();

@@ -23,7 +23,8 @@ class TransactionGuard {
   ~TransactionGuard() {
     if (open_) {
       try {
-        data_.RollbackTrans();
+        // The failed call is the outcome; the rollback's own error is not.
+        (void)data_.RollbackTrans();
       } catch (...) {
         // Already unwinding a failed call; that failure is the one to report.
       }
@@ -31,17 +32,17 @@ class TransactionGuard {
   }
 
   // The rollback is owed even when BeginTrans itself fails.
-  KXErrorPtr Begin() {
+  [[nodiscard]] KXErrorPtr Begin() {
     open_ = true;
     return data_.BeginTrans();
   }
 
   // Null `error`: commit, and its result is the operation's.  Otherwise roll
   // back, discard the rollback's result and hand `error` on unchanged.
-  KXErrorPtr Finish(KXErrorPtr error) {
+  [[nodiscard]] KXErrorPtr Finish(KXErrorPtr error) {
     open_ = false;
     if (error) {
-      data_.RollbackTrans();
+      (void)data_.RollbackTrans();
       return error;
     }
     return data_.CommitTrans();
@@ -56,8 +57,8 @@ class TransactionGuard {
 // transaction.  `new_id` takes the key only once the row is committed, so a
 // failed save never leaves an object holding the key of a row that is not
 // there.
-KXErrorPtr InsertReturningNewId(KXData& pinsData, const std::string& batch,
-                                const Variant& parameters, int32_t& new_id);
+[[nodiscard]] KXErrorPtr InsertReturningNewId(KXData& pinsData, const std::string& batch,
+                                              const Variant& parameters, int32_t& new_id);
 
 }  // namespace kx4
 

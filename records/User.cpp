@@ -12,6 +12,7 @@
 #include "records/RecordCommon.h"
 #include "records/TransactionGuard.h"
 #include "session/Common.h"
+#include "session/KXDataInternal.h"
 #include "session/Security.h"
 #include "session/Text.h"
 
@@ -25,6 +26,81 @@ constexpr int32_t kDuplicateKey = 2601;
 
 Variant Flag16(bool value) {
   return Variant(static_cast<int16_t>(value ? -1 : 0));
+}
+
+std::string BuildSelectSQL(const std::string& prefix) {
+  return std::string(
+             "SELECT UserId, PinCode, Name, UseQuota, QuotaRemaining, Active, "
+             "AdminSecurity, ReportSecurity ") +
+         "FROM " + prefix + "tblUsers ";
+}
+
+std::string BuildLoadSQL(const std::string& prefix, const User& user) {
+  return BuildSelectSQL(prefix) + "WHERE UserId = " + std::to_string(user.Id());
+}
+
+std::string BuildLoadByPinCodeSQL(const std::string& prefix) {
+  return BuildSelectSQL(prefix) + "WHERE PinCode = ?";
+}
+
+std::string BuildUpdateSQL(const std::string& prefix, const User& user) {
+  return "UPDATE " + prefix + "tblUsers SET " + "PinCode = ?, " +
+         "Name = " + QuoteSQL(user.Name()) + ", " + "UseQuota = " + FlagSQL(user.UseQuota()) +
+         ", " + "QuotaRemaining = ?, " + "Active = " + FlagSQL(user.Active()) + ", " +
+         "AdminSecurity = " + FlagSQL(user.AdminSecurity()) + ", " +
+         "ReportSecurity = " + std::to_string(user.ReportSecurity()) + " " +
+         "WHERE UserId = " + std::to_string(user.Id());
+}
+
+std::string BuildInsertSQL(const std::string& prefix) {
+  return "SET NOCOUNT ON " + std::string("INSERT INTO ") + prefix +
+         "tblUsers(PinCode, Name, UseQuota, QuotaRemaining, Active, AdminSecurity, "
+         "ReportSecurity) " +
+         "VALUES (?, ?, ?, ?, ?, ?, ?) " + "SET NOCOUNT OFF " + "SELECT @@IDENTITY AS NewId";
+}
+
+std::string BuildAdminCountSQL(const std::string& prefix, const User& user) {
+  return "SELECT COUNT(*) AS AdminCount FROM " + prefix +
+         "tblUsers WHERE AdminSecurity = 1 AND UserId <> " + std::to_string(user.Id());
+}
+
+std::string BuildDeleteSQL(const std::string& prefix, const User& user) {
+  return "DELETE FROM " + prefix + "tblUsers WHERE UserId = " + std::to_string(user.Id());
+}
+
+std::string BuildBatchUpdateSQL(const std::string& prefix, const User& user,
+                                const std::string& pstrIds) {
+  return "UPDATE " + prefix + "tblUsers SET Active = " + FlagSQL(user.Active()) + ", " +
+         "UseQuota = " + FlagSQL(user.UseQuota()) + ", " + "QuotaRemaining = ?, " +
+         "ReportSecurity = " + std::to_string(user.ReportSecurity()) + " " + "WHERE UserId IN (" +
+         pstrIds + ")";
+}
+
+// Sets `rblnLast` unless the count statement fails.
+[[nodiscard]] KXErrorPtr IsLastAdministrator(KXData& pinsData, const User& user, bool& rblnLast) {
+  std::shared_ptr<ado::Recordset> rs;
+  KXErrorPtr result = KXDataInternal::ExecuteSQL(
+      pinsData, rs, BuildAdminCountSQL(KXDataInternal::OwnerPrefix(pinsData), user));
+  if (result)
+    return result;
+  const int32_t admin_count = rs->Fields("AdminCount").Value().ToLong();
+  rs->Close();
+  rblnLast = !(admin_count > 0);
+  return nullptr;
+}
+
+// `pstrPin` is the PIN enciphered; `id` takes the key once committed.
+[[nodiscard]] KXErrorPtr Insert(KXData& pinsData, const User& user, const std::string& pstrPin,
+                                int32_t& id) {
+  const VariantArray params{Variant(pstrPin),
+                            Variant(user.Name()),
+                            Flag16(user.UseQuota()),
+                            Variant(user.QuotaRemaining()),
+                            Flag16(user.Active()),
+                            Flag16(user.AdminSecurity()),
+                            Variant(static_cast<int32_t>(user.ReportSecurity()))};
+  return InsertReturningNewId(pinsData, BuildInsertSQL(KXDataInternal::OwnerPrefix(pinsData)),
+                              Variant(params), id);
 }
 
 }  // namespace
@@ -79,7 +155,7 @@ KXErrorPtr User::FillFromRow(const ado::Recordset& rs) {
   const Currency quota_remaining = rs.Fields("QuotaRemaining").Value().ToCurrency();
   const bool active = rs.Fields("Active").Value().ToBoolean();
   const bool admin_security = rs.Fields("AdminSecurity").Value().ToBoolean();
-  const int32_t report_security = rs.Fields("ReportSecurity").Value().ToLong();
+  const auto report_security = KXReportSecurity{rs.Fields("ReportSecurity").Value().ToLong()};
 
   id_ = id;
   pin_code_ = pin;
@@ -98,7 +174,8 @@ KXErrorPtr User::Load(KXData& pinsData, int32_t plngId) {
     return result;
   id_ = plngId;
   std::shared_ptr<ado::Recordset> rs;
-  result = pinsData.ExecuteSQL(rs, BuildLoadSQL(pinsData));
+  result = KXDataInternal::ExecuteSQL(pinsData, rs,
+                                      BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this));
   if (result)
     return result;
   if (IsEmpty(*rs)) {
@@ -119,7 +196,9 @@ KXErrorPtr User::LoadByPinCode(KXData& pinsData) {
   if (pin.empty())
     return MakeError("User record expected.", KXError::kIconStop, erRecordExpected);
   std::shared_ptr<ado::Recordset> rs;
-  result = pinsData.ExecuteSQL(rs, BuildLoadByPinCodeSQL(pinsData), VariantArray{Variant(pin)});
+  result = KXDataInternal::ExecuteSQL(pinsData, rs,
+                                      BuildLoadByPinCodeSQL(KXDataInternal::OwnerPrefix(pinsData)),
+                                      VariantArray{Variant(pin)});
   if (result)
     return result;
   if (IsEmpty(*rs))
@@ -130,24 +209,6 @@ KXErrorPtr User::LoadByPinCode(KXData& pinsData) {
   return result;
 }
 
-KXErrorPtr User::IsLastAdministrator(KXData& pinsData, bool& rblnLast) const {
-  std::shared_ptr<ado::Recordset> rs;
-  KXErrorPtr result = pinsData.ExecuteSQL(rs, BuildAdminCountSQL(pinsData));
-  if (result)
-    return result;
-  const int32_t admin_count = rs->Fields("AdminCount").Value().ToLong();
-  rs->Close();
-  rblnLast = !(admin_count > 0);
-  return nullptr;
-}
-
-KXErrorPtr User::Insert(KXData& pinsData, const std::string& pstrPin) {
-  const VariantArray params{Variant(pstrPin),          Variant(name_),  Flag16(use_quota_),
-                            Variant(quota_remaining_), Flag16(active_), Flag16(admin_security_),
-                            Variant(report_security_)};
-  return InsertReturningNewId(pinsData, BuildInsertSQL(pinsData), Variant(params), id_);
-}
-
 KXErrorPtr User::Save(KXData& pinsData) {
   KXErrorPtr result = CheckMethodAccess(pinsData, kxsAdmin);
   std::string pin;
@@ -156,10 +217,10 @@ KXErrorPtr User::Save(KXData& pinsData) {
   if (!result && id_ != -1) {
     if (!admin_security_ || !active_) {
       bool secure_admin = false;
-      result = DataGlobal().GetAppSecurity(pinsData, &secure_admin);
+      result = DataGlobal().GetAppSecurity(pinsData, secure_admin);
       if (!result && secure_admin) {
         bool last = false;
-        result = IsLastAdministrator(pinsData, last);
+        result = IsLastAdministrator(pinsData, *this, last);
         if (!result && last) {
           result = MakeError(
               "You cannot save this user. You must have at least one active administrator.",
@@ -169,12 +230,12 @@ KXErrorPtr User::Save(KXData& pinsData) {
     }
     if (!result) {
       int32_t affected = 0;
-      result = pinsData.ExecuteNoRecords(
-          BuildUpdateSQL(pinsData), Variant(VariantArray{Variant(pin), Variant(quota_remaining_)}),
-          affected);
+      result = KXDataInternal::ExecuteNoRecords(
+          pinsData, BuildUpdateSQL(KXDataInternal::OwnerPrefix(pinsData), *this),
+          Variant(VariantArray{Variant(pin), Variant(quota_remaining_)}), affected);
     }
   } else if (!result) {
-    result = Insert(pinsData, pin);
+    result = Insert(pinsData, *this, pin, id_);
   }
   // The unique index on PinCode is the only guard against a shared PIN.
   if (result && result->Number() == kDuplicateKey) {
@@ -200,12 +261,12 @@ KXErrorPtr User::Delete(KXData& pinsData) {
         KXError::kIconExclamation, erChildrenExist);
   }
   bool secure_admin = false;
-  result = DataGlobal().GetAppSecurity(pinsData, &secure_admin);
+  result = DataGlobal().GetAppSecurity(pinsData, secure_admin);
   if (result)
     return result;
   if (secure_admin) {
     bool last = false;
-    result = IsLastAdministrator(pinsData, last);
+    result = IsLastAdministrator(pinsData, *this, last);
     if (result)
       return result;
     if (last) {
@@ -215,7 +276,8 @@ KXErrorPtr User::Delete(KXData& pinsData) {
     }
   }
   int32_t affected = 0;
-  return pinsData.ExecuteNoRecords(BuildDeleteSQL(pinsData), affected);
+  return KXDataInternal::ExecuteNoRecords(
+      pinsData, BuildDeleteSQL(KXDataInternal::OwnerPrefix(pinsData), *this), affected);
 }
 
 KXErrorPtr User::BatchUpdate(KXData& pinsData, const std::string& pstrIds) {
@@ -227,55 +289,9 @@ KXErrorPtr User::BatchUpdate(KXData& pinsData, const std::string& pstrIds) {
   if (result)
     return result;
   int32_t affected = 0;
-  return pinsData.ExecuteNoRecords(BuildBatchUpdateSQL(pinsData, pstrIds),
-                                   Variant(VariantArray{Variant(quota_remaining_)}), affected);
-}
-
-std::string User::BuildSelectSQL(const KXData& pinsData) const {
-  return std::string(
-             "SELECT UserId, PinCode, Name, UseQuota, QuotaRemaining, Active, "
-             "AdminSecurity, ReportSecurity ") +
-         "FROM " + pinsData.OwnerPrefix() + "tblUsers ";
-}
-
-std::string User::BuildLoadSQL(const KXData& pinsData) const {
-  return BuildSelectSQL(pinsData) + "WHERE UserId = " + std::to_string(id_);
-}
-
-std::string User::BuildLoadByPinCodeSQL(const KXData& pinsData) const {
-  return BuildSelectSQL(pinsData) + "WHERE PinCode = ?";
-}
-
-std::string User::BuildUpdateSQL(const KXData& pinsData) const {
-  return "UPDATE " + pinsData.OwnerPrefix() + "tblUsers SET " + "PinCode = ?, " +
-         "Name = " + QuoteSQL(name_) + ", " + "UseQuota = " + FlagSQL(use_quota_) + ", " +
-         "QuotaRemaining = ?, " + "Active = " + FlagSQL(active_) + ", " +
-         "AdminSecurity = " + FlagSQL(admin_security_) + ", " +
-         "ReportSecurity = " + std::to_string(report_security_) + " " +
-         "WHERE UserId = " + std::to_string(id_);
-}
-
-std::string User::BuildInsertSQL(const KXData& pinsData) const {
-  return "SET NOCOUNT ON " + std::string("INSERT INTO ") + pinsData.OwnerPrefix() +
-         "tblUsers(PinCode, Name, UseQuota, QuotaRemaining, Active, AdminSecurity, "
-         "ReportSecurity) " +
-         "VALUES (?, ?, ?, ?, ?, ?, ?) " + "SET NOCOUNT OFF " + "SELECT @@IDENTITY AS NewId";
-}
-
-std::string User::BuildAdminCountSQL(const KXData& pinsData) const {
-  return "SELECT COUNT(*) AS AdminCount FROM " + pinsData.OwnerPrefix() +
-         "tblUsers WHERE AdminSecurity = 1 AND UserId <> " + std::to_string(id_);
-}
-
-std::string User::BuildDeleteSQL(const KXData& pinsData) const {
-  return "DELETE FROM " + pinsData.OwnerPrefix() + "tblUsers WHERE UserId = " + std::to_string(id_);
-}
-
-std::string User::BuildBatchUpdateSQL(const KXData& pinsData, const std::string& pstrIds) const {
-  return "UPDATE " + pinsData.OwnerPrefix() + "tblUsers SET Active = " + FlagSQL(active_) + ", " +
-         "UseQuota = " + FlagSQL(use_quota_) + ", " + "QuotaRemaining = ?, " +
-         "ReportSecurity = " + std::to_string(report_security_) + " " + "WHERE UserId IN (" +
-         pstrIds + ")";
+  return KXDataInternal::ExecuteNoRecords(
+      pinsData, BuildBatchUpdateSQL(KXDataInternal::OwnerPrefix(pinsData), *this, pstrIds),
+      Variant(VariantArray{Variant(quota_remaining_)}), affected);
 }
 
 }  // namespace kx4

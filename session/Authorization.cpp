@@ -7,6 +7,8 @@
 #include <kx4data/KXData.h>
 #include <kx4data/User.h>
 
+#include "session/AccessPolicies.h"
+
 namespace kx4 {
 
 KXErrorPtr KXData::GetAuthorization(const std::string& pstrPinCode) {
@@ -16,12 +18,12 @@ KXErrorPtr KXData::GetAuthorization(const std::string& pstrPinCode) {
 
 KXErrorPtr KXData::GetAuthorization(const std::string& pstrPinCode,
                                     std::shared_ptr<User>& pinsUser) {
-  allowed_policies_.Reset();
+  allowed_policies_->Reset();
   minsAddSecurity(kxsWriteJob);
 
   bool secure_admin = false;
   bool secure_viewer = false;
-  KXErrorPtr result = DataGlobal().GetAppSecurity(*this, &secure_admin, &secure_viewer);
+  KXErrorPtr result = DataGlobal().GetAppSecurity(*this, secure_admin, secure_viewer);
   if (!result) {
     if (!secure_admin)
       minsAddSecurity(kxsAdmin);

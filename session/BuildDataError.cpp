@@ -1,6 +1,6 @@
 #include "session/BuildDataError.h"
 
-#include <kx4data/ado/Connection.h>
+#include "dataaccess/Connection.h"
 
 namespace kx4 {
 

@@ -24,14 +24,16 @@ inline constexpr int32_t kErrInternal = 51;
 // description, CR LF, then "number - description" CR LF for every provider
 // error after the first.  Number is the first provider error's native number,
 // else `number`; icon 16, erUnknown.
-KXErrorPtr BuildDataError(const std::string& message, int32_t number,
-                          const std::string& description, const std::string& source,
-                          const ado::Connection* connection);
-KXErrorPtr BuildDataError(const std::string& message, const RuntimeError& failure,
-                          const std::string& source, const ado::Connection* connection);
+[[nodiscard]] KXErrorPtr BuildDataError(const std::string& message, int32_t number,
+                                        const std::string& description, const std::string& source,
+                                        const ado::Connection* connection);
+[[nodiscard]] KXErrorPtr BuildDataError(const std::string& message, const RuntimeError& failure,
+                                        const std::string& source,
+                                        const ado::Connection* connection);
 // For a std::exception that is not a RuntimeError (kErrInternal).
-KXErrorPtr BuildDataError(const std::string& message, const std::exception& failure,
-                          const std::string& source, const ado::Connection* connection);
+[[nodiscard]] KXErrorPtr BuildDataError(const std::string& message, const std::exception& failure,
+                                        const std::string& source,
+                                        const ado::Connection* connection);
 
 }  // namespace kx4
 

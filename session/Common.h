@@ -39,7 +39,8 @@ std::string DecipherText(const std::string& pstrText, const std::string& pstrKey
 // The "common" folder beside or above the kx4data library file that holds
 // libkx4utils.so, searched once per thread.
 std::string CommonFolder();
-// Folder of the loaded kx4data library file.
+// Folder of the file that holds this code: libkx4data.so, or the program
+// that links the library's objects directly (the tests).
 std::string LibraryFolder();
 bool FileExists(const std::string& path);
 

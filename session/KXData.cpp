@@ -8,8 +8,9 @@
 #include <kx4data/RuntimeError.h>
 #include <kx4data/Settings.h>
 #include <kx4data/UserInterface.h>
-#include <kx4data/ado/Connection.h>
 
+#include "dataaccess/Connection.h"
+#include "session/AccessPolicies.h"
 #include "session/BuildDataError.h"
 #include "session/Text.h"
 #include "session/clsConnectionVariables.h"
@@ -79,10 +80,9 @@ void CloseQuietly(ado::Connection& connection) {
 
 }  // namespace
 
-KXData::KXData() {
+KXData::KXData() : allowed_policies_(std::make_unique<AccessPolicies>()) {
   connection_variables_ = std::make_shared<clsConnectionVariables>();
   connection_variables_->Load(all_users_only_);
-  allowed_policies_.Reset();
 }
 
 KXData::~KXData() {

@@ -5,15 +5,15 @@
 
 namespace kx4 {
 
-bool KXData::CheckSecurity(int32_t pintPolicy) const {
-  return allowed_policies_.Contains(pintPolicy);
+bool KXData::CheckSecurity(KXSecurity pintPolicy) const {
+  return allowed_policies_->Contains(pintPolicy);
 }
 
 void KXData::minsAddSecurity(int32_t policy) {
-  allowed_policies_.Add(policy);
+  allowed_policies_->Add(policy);
 }
 
-KXErrorPtr CheckMethodAccess(const KXData& pinsData, int32_t policy) {
+KXErrorPtr CheckMethodAccess(const KXData& pinsData, KXSecurity policy) {
   if (pinsData.CheckSecurity(policy))
     return nullptr;
   // An empty list refuses every policy, so the refusal is built in one place.

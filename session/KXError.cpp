@@ -8,7 +8,7 @@ void KXError::Display() const {
   CurrentUserInterface()->MessageBox(message_, "Kestrix Error", icon_type_);
 }
 
-KXErrorPtr MakeError(const std::string& message, int16_t icon_type, int32_t kx_error_number) {
+KXErrorPtr MakeError(const std::string& message, int16_t icon_type, KXErrors kx_error_number) {
   auto error = std::make_shared<KXError>();
   error->SetMessage(message);
   error->SetIconType(icon_type);

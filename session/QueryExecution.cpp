@@ -6,10 +6,11 @@
 
 #include <kx4data/KXData.h>
 #include <kx4data/RuntimeError.h>
-#include <kx4data/ado/Command.h>
-#include <kx4data/ado/Connection.h>
 #include <kx4data/ado/Recordset.h>
 
+#include "dataaccess/Command.h"
+#include "dataaccess/Connection.h"
+#include "dataaccess/RecordsetInternal.h"
 #include "session/BuildDataError.h"
 #include "session/Common.h"
 #include "session/Security.h"
@@ -257,7 +258,7 @@ KXErrorPtr KXData::ExecuteNoRecords(const std::string& pstrSQL, const Variant& p
 KXErrorPtr KXData::ExecuteSQL(std::shared_ptr<ado::Recordset>& pinsRecordset,
                               const std::string& pstrSQL, const Variant& pvntParameters) {
   auto rs = std::make_shared<ado::Recordset>();
-  rs->SetCursorLocation(ado::adUseClient);
+  ado::RecordsetInternal::SetCursorLocation(*rs, ado::adUseClient);
   int32_t discarded = 0;
   KXErrorPtr result = minsExecuteQuery(pstrSQL, pvntParameters, &rs, discarded);
   pinsRecordset = std::move(rs);
@@ -286,8 +287,8 @@ KXErrorPtr KXData::minsExecuteQuery(const std::string& pstrSQL, const Variant& p
       if (pinsRecordset == nullptr) {
         command.Execute(&plngRecordsAffected, ado::adOptionUnspecified);
       } else {
-        (*pinsRecordset)
-            ->Open(command, ado::adOpenStatic, ado::adLockReadOnly, ado::adOptionUnspecified);
+        ado::RecordsetInternal::Open(**pinsRecordset, command, ado::adOpenStatic,
+                                     ado::adLockReadOnly, ado::adOptionUnspecified);
         if ((*pinsRecordset)->State() == ado::adStateClosed) {
           pinsRecordset->reset();
           throw RuntimeError(-1, kNoRecordsetMessage);
@@ -307,7 +308,7 @@ KXErrorPtr KXData::minsExecuteQuery(const std::string& pstrSQL, const Variant& p
     }
   }
   if (pinsRecordset != nullptr && *pinsRecordset && (*pinsRecordset)->State() != ado::adStateClosed)
-    (*pinsRecordset)->SetActiveConnection(nullptr);
+    ado::RecordsetInternal::SetActiveConnection(**pinsRecordset, nullptr);
   command.SetActiveConnection(nullptr);
   if (opened)
     CloseConnection();

@@ -11,7 +11,7 @@ bool AccessPolicies::Contains(int32_t policy) const {
   return false;
 }
 
-KXErrorPtr CheckMethodAccess(const AccessPolicies& policies, int32_t policy) {
+KXErrorPtr CheckMethodAccess(const AccessPolicies& policies, KXSecurity policy) {
   if (policies.Contains(policy))
     return nullptr;
   auto error = std::make_shared<KXError>();

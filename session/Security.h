@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
-#include <kx4data/AccessPolicies.h>
+#include <kx4data/KXEnums.h>
 #include <kx4data/KXError.h>
+
+#include "session/AccessPolicies.h"
 
 namespace kx4 {
 
@@ -13,8 +15,8 @@ class KXData;
 
 // Null when allowed, else "You do not have the proper access to execute this
 // method." with icon 48.
-KXErrorPtr CheckMethodAccess(const AccessPolicies& policies, int32_t policy);
-KXErrorPtr CheckMethodAccess(const KXData& pinsData, int32_t policy);
+[[nodiscard]] KXErrorPtr CheckMethodAccess(const AccessPolicies& policies, KXSecurity policy);
+[[nodiscard]] KXErrorPtr CheckMethodAccess(const KXData& pinsData, KXSecurity policy);
 
 }  // namespace kx4
 

@@ -5,8 +5,6 @@
 //   - translation cost per statement of the catalogue;
 //   - the writers' queue: four processes saving jobs as fast as they can.
 #include <kx4data/RuntimeError.h>
-#include <kx4data/ado/Command.h>
-#include <kx4data/ado/Connection.h>
 #include <kx4data/ado/Database.h>
 #include <kx4data/ado/Recordset.h>
 
@@ -26,6 +24,9 @@
 #include <thread>
 #include <vector>
 
+#include "dataaccess/Command.h"
+#include "dataaccess/Connection.h"
+#include "dataaccess/RecordsetInternal.h"
 #include "dataaccess/Statements.h"
 #include "dataaccess/dialect/Dialect.h"
 #include "dataaccess/sqlite/SqliteConnection.h"
@@ -211,14 +212,14 @@ void FetchBenchmark(const std::string& cs, const std::string& path) {
     command.SetCommandText(list);
     command.SetActiveConnection(connection);
     ado::Recordset rs;
-    rs.SetCursorLocation(ado::adUseClient);
-    rs.Open(command, ado::adOpenStatic, ado::adLockReadOnly);
+    ado::RecordsetInternal::SetCursorLocation(rs, ado::adUseClient);
+    ado::RecordsetInternal::Open(rs, command, ado::adOpenStatic, ado::adLockReadOnly);
     best_ours = std::min(best_ours, Seconds(Clock::now() - t0));
     if (static_cast<size_t>(rs.RecordCount()) != rows) {
       std::fprintf(stderr, "row counts differ: %d vs %zu\n", rs.RecordCount(), rows);
       std::exit(1);
     }
-    our_bytes = rs.MemoryUsage();
+    our_bytes = ado::RecordsetInternal::MemoryUsage(rs);
   }
   sqlite3_close(raw);
   std::printf("job list: %zu rows, raw fetch %.3f s, record set %.3f s\n", rows, best_raw,

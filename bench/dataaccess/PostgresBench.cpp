@@ -4,8 +4,6 @@
 // server (KX4_TEST_PGHOST, KX4_TEST_PGPORT; scripts/test starts one).
 #include <kx4data/Currency.h>
 #include <kx4data/RuntimeError.h>
-#include <kx4data/ado/Command.h>
-#include <kx4data/ado/Connection.h>
 #include <kx4data/ado/Database.h>
 #include <kx4data/ado/Recordset.h>
 
@@ -20,6 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "dataaccess/Command.h"
+#include "dataaccess/Connection.h"
+#include "dataaccess/RecordsetInternal.h"
 #include "dataaccess/Statements.h"
 #include "dataaccess/postgres/PgDialect.h"
 
@@ -114,8 +115,8 @@ double FetchThroughEngine(const std::shared_ptr<ado::Connection>& c, const std::
   command.SetCommandText(list);
   command.SetActiveConnection(c);
   ado::Recordset rs;
-  rs.SetCursorLocation(ado::adUseClient);
-  rs.Open(command, ado::adOpenStatic, ado::adLockReadOnly);
+  ado::RecordsetInternal::SetCursorLocation(rs, ado::adUseClient);
+  ado::RecordsetInternal::Open(rs, command, ado::adOpenStatic, ado::adLockReadOnly);
   rows = static_cast<size_t>(rs.RecordCount());
   return Seconds(Clock::now() - start);
 }

@@ -11,8 +11,6 @@
 // tests do; without it only SQLite is measured.
 #include <kx4data/KXData.h>
 #include <kx4data/PrintJob.h>
-#include <kx4data/ado/Command.h>
-#include <kx4data/ado/Connection.h>
 #include <kx4data/ado/Database.h>
 
 #include <libpq-fe.h>
@@ -29,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "dataaccess/Command.h"
+#include "dataaccess/Connection.h"
 #include "dataaccess/sqlite/SqliteFunctions.h"
 #include "session/clsConnectionVariables.h"
 #include "support/TempDir.h"

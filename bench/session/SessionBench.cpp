@@ -20,6 +20,7 @@
 
 #include "dataaccess/Engine.h"
 #include "dataaccess/ResultTable.h"
+#include "session/KXDataInternal.h"
 #include "session/clsConnectionVariables.h"
 
 namespace {
@@ -152,8 +153,9 @@ void Run(const Target& target, int rounds, int ops) {
   };
   auto session_select = [&](int n) {
     std::shared_ptr<kx4::ado::Recordset> rs;
-    if (auto error = session.ExecuteSQL(
-            rs, kSelect, kx4::Variant(kx4::VariantArray{kx4::Variant(int32_t{1 + n % 10})})))
+    if (auto error = kx4::KXDataInternal::ExecuteSQL(
+            session, rs, kSelect,
+            kx4::Variant(kx4::VariantArray{kx4::Variant(int32_t{1 + n % 10})})))
       Fail("ExecuteSQL", error);
   };
   auto raw_update = [&](int n) {
@@ -164,8 +166,8 @@ void Run(const Target& target, int rounds, int ops) {
   };
   auto session_update = [&](int n) {
     int32_t count = 0;
-    if (auto error = session.ExecuteNoRecords(
-            kUpdate,
+    if (auto error = kx4::KXDataInternal::ExecuteNoRecords(
+            session, kUpdate,
             kx4::Variant(kx4::VariantArray{kx4::Variant(int32_t{1 + n % 6}),
                                            kx4::Variant(int32_t{1 + n % 10})}),
             count))
@@ -184,8 +186,8 @@ void Run(const Target& target, int rounds, int ops) {
   kx4::KXData idle;
   auto idle_select = [&](int n) {
     std::shared_ptr<kx4::ado::Recordset> rs;
-    if (auto error = idle.ExecuteSQL(
-            rs, kSelect, kx4::Variant(kx4::VariantArray{kx4::Variant(int32_t{1 + n % 10})})))
+    if (auto error = kx4::KXDataInternal::ExecuteSQL(
+            idle, rs, kSelect, kx4::Variant(kx4::VariantArray{kx4::Variant(int32_t{1 + n % 10})})))
       Fail("idle ExecuteSQL", error);
   };
   const double idle_s = BestMicros(rounds, std::max(ops / 20, 5), idle_select);

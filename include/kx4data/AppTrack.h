@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include <kx4data/Export.h>
 #include <kx4data/KXEnums.h>
 #include <kx4data/KXError.h>
 
@@ -13,7 +14,7 @@ namespace kx4 {
 
 class KXData;
 
-class AppTrack {
+class KX4DATA_API AppTrack {
  public:
   // -1 until the row is stored.
   int32_t Id() const { return id_; }
@@ -22,27 +23,21 @@ class AppTrack {
   void SetName(const std::string& value);  // blanks trimmed
   const std::string& Description() const { return description_; }
   void SetDescription(const std::string& value);  // blanks trimmed
-  // A KXTrackStatus value; not validated.
-  int32_t TrackOptionId() const { return track_option_id_; }
-  void SetTrackOptionId(int32_t value) { track_option_id_ = value; }
+  // Not validated: any 32-bit number is stored as it is.
+  KXTrackStatus TrackOptionId() const { return track_option_id_; }
+  void SetTrackOptionId(KXTrackStatus value) { track_option_id_ = value; }
 
   // The id comes first here, unlike every other record class.
-  KXErrorPtr Load(int32_t plngId, KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Load(int32_t plngId, KXData& pinsData);
   // Inserts when Id is -1 (Id then holds the new key), else updates.
-  KXErrorPtr Save(KXData& pinsData);
-  KXErrorPtr Delete(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Save(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Delete(KXData& pinsData);
 
  private:
-  KXErrorPtr Insert(KXData& pinsData);
-  std::string BuildLoadSQL(const std::string& prefix) const;
-  std::string BuildUpdateSQL(const std::string& prefix) const;
-  std::string BuildInsertSQL(const std::string& prefix) const;
-  std::string BuildDeleteSQL(const std::string& prefix) const;
-
   int32_t id_ = -1;
   std::string name_;
   std::string description_;
-  int32_t track_option_id_ = kxtPopup;
+  KXTrackStatus track_option_id_ = kxtPopup;
 };
 
 }  // namespace kx4

@@ -7,9 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include <kx4data/Export.h>
+
 namespace kx4 {
 
-class Currency {
+class KX4DATA_API Currency {
  public:
   static constexpr int64_t kScale = 10000;
 

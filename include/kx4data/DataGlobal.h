@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include <kx4data/Export.h>
 #include <kx4data/KXEnums.h>
 #include <kx4data/KXError.h>
 
@@ -16,18 +18,23 @@ namespace kx4 {
 class KXData;
 class Settings;
 
-class DataGlobal {
+class KX4DATA_API DataGlobal {
  public:
   // The loaded settings row in `pinsSettings`, or null with the error.
-  KXErrorPtr GetSettings(KXData& pinsData, std::shared_ptr<Settings>& pinsSettings);
+  [[nodiscard]] KXErrorPtr GetSettings(KXData& pinsData, std::shared_ptr<Settings>& pinsSettings);
 
-  // Application security switches of the settings row.  Either out argument
-  // may be null; both are left unchanged on failure.
-  KXErrorPtr GetAppSecurity(KXData& pinsData, bool* pblnSecureAdmin = nullptr,
-                            bool* pblnSecureViewer = nullptr);
+  // The application security switches of the settings row.  Both outputs are
+  // optional: leave out the trailing ones, or pass std::nullopt for the first
+  // to read only the viewer's.  On failure neither output changes.
+  [[nodiscard]] KXErrorPtr GetAppSecurity(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr GetAppSecurity(KXData& pinsData, bool& pblnSecureAdmin);
+  [[nodiscard]] KXErrorPtr GetAppSecurity(KXData& pinsData, bool& pblnSecureAdmin,
+                                          bool& pblnSecureViewer);
+  [[nodiscard]] KXErrorPtr GetAppSecurity(KXData& pinsData, std::nullopt_t, bool& pblnSecureViewer);
   // Refuses to secure the administration program while no user holds
   // administrator rights; then neither switch changes.
-  KXErrorPtr SetAppSecurity(KXData& pinsData, bool pblnSecureAdmin, bool pblnSecureViewer);
+  [[nodiscard]] KXErrorPtr SetAppSecurity(KXData& pinsData, bool pblnSecureAdmin,
+                                          bool pblnSecureViewer);
 
   // Always kxdSQLServer: the statements are written in its dialect.
   KXDataAccessType DataAccessType() const { return kxdSQLServer; }

@@ -9,9 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include <kx4data/Export.h>
+
 namespace kx4 {
 
-class DateTime {
+class KX4DATA_API DateTime {
  public:
   constexpr DateTime() = default;  // 30 Dec 1899 00:00:00, the Date value 0
 

@@ -1,8 +1,12 @@
 // The public enumerations of the library; values are part of the interface.
+// Each has a 32-bit underlying type, so every 32-bit number a caller passes
+// converts to it (KXSecurity{0}, KXErrors{-7}) and keeps its value.
 #ifndef KX4DATA_KXENUMS_H_
 #define KX4DATA_KXENUMS_H_
 
 #include <cstdint>
+
+#include <kx4data/Export.h>
 
 namespace kx4 {
 
@@ -61,7 +65,7 @@ enum KXDataAccessType : int32_t {
 };
 
 // Carries the enumerations; it has no members of its own.
-class KXEnums {};
+class KX4DATA_API KXEnums {};
 
 }  // namespace kx4
 

@@ -6,11 +6,12 @@
 #include <memory>
 #include <string>
 
+#include <kx4data/Export.h>
 #include <kx4data/KXEnums.h>
 
 namespace kx4 {
 
-class KXError {
+class KX4DATA_API KXError {
  public:
   // Message-box styles the library sets.
   static constexpr int16_t kIconStop = 16;
@@ -25,21 +26,22 @@ class KXError {
   // Shows Message in a message box captioned "Kestrix Error" with IconType as
   // its style, through the installed user interface.
   void Display() const;
-  int32_t KXErrorNumber() const { return kx_error_number_; }
-  void SetKXErrorNumber(int32_t value) { kx_error_number_ = value; }
+  // Any 32-bit number, also one that is no member of KXErrors.
+  KXErrors KXErrorNumber() const { return kx_error_number_; }
+  void SetKXErrorNumber(KXErrors value) { kx_error_number_ = value; }
 
  private:
   std::string message_;
   int32_t number_ = 0;
   int16_t icon_type_ = 0;
-  int32_t kx_error_number_ = erUnknown;
+  KXErrors kx_error_number_ = erUnknown;
 };
 
 using KXErrorPtr = std::shared_ptr<KXError>;
 
 // A new error object with the three values a validation sets.
-KXErrorPtr MakeError(const std::string& message, int16_t icon_type,
-                     int32_t kx_error_number = erUnknown);
+[[nodiscard]] KX4DATA_API KXErrorPtr MakeError(const std::string& message, int16_t icon_type,
+                                               KXErrors kx_error_number = erUnknown);
 
 }  // namespace kx4
 

@@ -7,13 +7,14 @@
 #include <cstdint>
 #include <string>
 
+#include <kx4data/Export.h>
 #include <kx4data/KXError.h>
 
 namespace kx4 {
 
 class KXData;
 
-class PaperType {
+class KX4DATA_API PaperType {
  public:
   int32_t Id() const { return id_; }
   void SetId(int32_t value) { id_ = value; }
@@ -35,30 +36,16 @@ class PaperType {
   int16_t CostModifier() const { return cost_modifier_; }
   void SetCostModifier(int16_t value) { cost_modifier_ = value; }
 
-  KXErrorPtr Load(KXData& pinsData, int32_t plngId);
+  [[nodiscard]] KXErrorPtr Load(KXData& pinsData, int32_t plngId);
   // Inserts (Id -1, at the end of the list) or updates.
-  KXErrorPtr Save(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Save(KXData& pinsData);
   // Exchanges positions with the row `pintDirection` places away (-1 up,
   // +1 down), reckoned from Position; Position itself is left as it was.
-  KXErrorPtr ChangeOrder(KXData& pinsData, int16_t pintDirection);
+  [[nodiscard]] KXErrorPtr ChangeOrder(KXData& pinsData, int16_t pintDirection);
   // Removes the paper type from every configuration and deletes its row.
-  KXErrorPtr Delete(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Delete(KXData& pinsData);
 
  private:
-  KXErrorPtr Insert(KXData& pinsData);
-
-  std::string BuildLoadSQL(const KXData& pinsData) const;
-  std::string BuildUpdateSQL(const KXData& pinsData) const;
-  std::string BuildInsertSQL(const KXData& pinsData) const;
-  std::string BuildMaxPositionSQL(const KXData& pinsData) const;
-  std::string BuildSetPositionSQL(const KXData& pinsData, const std::string& pstrPosition,
-                                  int32_t plngId) const;
-  std::string BuildClearDefaultSQL(const KXData& pinsData) const;
-  std::string BuildMoveNeighbourSQL(const KXData& pinsData, int32_t plngTarget) const;
-  std::string BuildMoveSelfSQL(const KXData& pinsData, int32_t plngTarget) const;
-  std::string BuildDeleteLinksSQL(const KXData& pinsData) const;
-  std::string BuildDeleteSQL(const KXData& pinsData) const;
-
   int32_t id_ = -1;
   std::string description_;
   bool active_ = false;

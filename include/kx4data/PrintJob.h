@@ -9,13 +9,15 @@
 
 #include <kx4data/Currency.h>
 #include <kx4data/DateTime.h>
+#include <kx4data/Export.h>
+#include <kx4data/KXEnums.h>
 #include <kx4data/KXError.h>
 
 namespace kx4 {
 
 class KXData;
 
-class PrintJob {
+class KX4DATA_API PrintJob {
  public:
   // Below 1 is stored as NULL.
   int32_t ValidatedValueId() const { return validated_value_id_; }
@@ -71,19 +73,17 @@ class PrintJob {
   void SetConfigName(const std::string& value);  // blanks trimmed
   bool PrintedToFile() const { return printed_to_file_; }
   void SetPrintedToFile(bool value) { printed_to_file_ = value; }
-  // A KXTrackStatus value.
-  int32_t TrackStatus() const { return track_status_; }
-  void SetTrackStatus(int32_t value) { track_status_ = value; }
+  // Stored as it is; 0 until assigned.
+  KXTrackStatus TrackStatus() const { return track_status_; }
+  void SetTrackStatus(KXTrackStatus value) { track_status_ = value; }
 
   // Records the job (policy kxsWriteJob).  Changes no property, so a second
   // Save records and charges the job again.  A job whose cost cannot be
   // computed is refused before any statement runs.
-  KXErrorPtr Save(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Save(KXData& pinsData);
 
  private:
-  KXErrorPtr ComputeJobCost(Currency& cost) const;
-  std::string BuildQuotaUpdateSQL(const std::string& prefix) const;
-  std::string BuildInsertSQL(const std::string& prefix) const;
+  [[nodiscard]] KX4DATA_LOCAL KXErrorPtr ComputeJobCost(Currency& cost) const;
 
   int32_t validated_value_id_ = -1;
   std::string network_user_;
@@ -107,7 +107,7 @@ class PrintJob {
   int32_t user_id_ = -1;
   std::string config_name_;
   bool printed_to_file_ = false;
-  int32_t track_status_ = 0;
+  KXTrackStatus track_status_ = KXTrackStatus{0};
 };
 
 }  // namespace kx4

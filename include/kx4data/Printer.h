@@ -6,13 +6,14 @@
 #include <cstdint>
 #include <string>
 
+#include <kx4data/Export.h>
 #include <kx4data/KXError.h>
 
 namespace kx4 {
 
 class KXData;
 
-class Printer {
+class KX4DATA_API Printer {
  public:
   // -1 until the row is stored.
   int32_t Id() const { return id_; }
@@ -26,29 +27,20 @@ class Printer {
   int32_t ConfigurationId() const { return configuration_id_; }
   void SetConfigurationId(int32_t value) { configuration_id_ = value; }
 
-  KXErrorPtr Load(KXData& pinsData, int32_t plngId);
+  [[nodiscard]] KXErrorPtr Load(KXData& pinsData, int32_t plngId);
   // Port keeps the caller's text; the stored spelling is not read back.  An
   // empty port finds nothing.
-  KXErrorPtr LoadByPort(KXData& pinsData, const std::string& pstrPort);
+  [[nodiscard]] KXErrorPtr LoadByPort(KXData& pinsData, const std::string& pstrPort);
   // Refuses a port another printer has (ignoring case), then inserts (Id -1)
   // or updates.  Printers without a port never clash.
-  KXErrorPtr Save(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Save(KXData& pinsData);
   // Runs even for Id -1, deleting nothing then.
-  KXErrorPtr Delete(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Delete(KXData& pinsData);
   // Gives every printer in `pstrIds` (decimal ids separated by commas) this
   // object's ConfigurationId.  Any other list is refused and nothing runs.
-  KXErrorPtr BatchUpdate(KXData& pinsData, const std::string& pstrIds);
+  [[nodiscard]] KXErrorPtr BatchUpdate(KXData& pinsData, const std::string& pstrIds);
 
  private:
-  KXErrorPtr Insert(KXData& pinsData);
-  std::string BuildLoadSQL(const std::string& prefix) const;
-  std::string BuildLoadByPortSQL(const std::string& prefix) const;
-  std::string BuildPortCountSQL(const std::string& prefix) const;
-  std::string BuildUpdateSQL(const std::string& prefix) const;
-  std::string BuildInsertSQL(const std::string& prefix) const;
-  std::string BuildDeleteSQL(const std::string& prefix) const;
-  std::string BuildBatchUpdateSQL(const std::string& prefix, const std::string& pstrIds) const;
-
   int32_t id_ = -1;
   std::string name_;
   std::string port_;

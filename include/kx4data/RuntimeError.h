@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+#include <kx4data/Export.h>
+
 namespace kx4 {
 
 // Run-time error numbers the library raises itself.
@@ -17,7 +19,7 @@ inline constexpr int32_t kErrTypeMismatch = 13;
 inline constexpr int32_t kErrInvalidUseOfNull = 94;
 inline constexpr int32_t kErrInvalidProcedureCall = 5;
 
-class RuntimeError : public std::runtime_error {
+class KX4DATA_API RuntimeError : public std::runtime_error {
  public:
   RuntimeError(int32_t number, const std::string& description, std::string source = {})
       : std::runtime_error(description), number_(number), source_(std::move(source)) {}

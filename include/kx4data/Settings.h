@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include <kx4data/Export.h>
 #include <kx4data/KXError.h>
 
 namespace kx4 {
@@ -14,7 +15,7 @@ namespace kx4 {
 class DataGlobal;
 class KXData;
 
-class Settings {
+class KX4DATA_API Settings {
  public:
   Settings(const Settings&) = delete;
   Settings& operator=(const Settings&) = delete;
@@ -58,7 +59,7 @@ class Settings {
   void SetCapturePrintToFile(bool value) { capture_print_to_file_ = value; }
 
   // Writes every saved property into the settings row; needs kxsAdmin.
-  KXErrorPtr Save(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Save(KXData& pinsData);
 
  private:
   friend class DataGlobal;
@@ -66,7 +67,7 @@ class Settings {
 
   // Fills the object from the settings row; the not-found error when the
   // table is empty.
-  KXErrorPtr LoadSettings(KXData& pinsData);
+  [[nodiscard]] KX4DATA_LOCAL KXErrorPtr LoadSettings(KXData& pinsData);
 
   std::string field_one_name_;
   std::string field_two_name_;

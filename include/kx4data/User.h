@@ -7,6 +7,7 @@
 #include <string>
 
 #include <kx4data/Currency.h>
+#include <kx4data/Export.h>
 #include <kx4data/KXEnums.h>
 #include <kx4data/KXError.h>
 
@@ -19,7 +20,7 @@ namespace ado {
 class Recordset;
 }
 
-class User {
+class KX4DATA_API User {
  public:
   int32_t Id() const { return id_; }
   void SetId(int32_t value) { id_ = value; }
@@ -35,16 +36,17 @@ class User {
   void SetActive(bool value) { active_ = value; }
   bool AdminSecurity() const { return admin_security_; }
   void SetAdminSecurity(bool value) { admin_security_ = value; }
-  int32_t ReportSecurity() const { return report_security_; }  // KXReportSecurity
-  void SetReportSecurity(int32_t value) { report_security_ = value; }
+  // Not validated: any 32-bit number is stored as it is.
+  KXReportSecurity ReportSecurity() const { return report_security_; }
+  void SetReportSecurity(KXReportSecurity value) { report_security_ = value; }
   bool Authorized() const { return authorized_; }
 
   // Sets Active, UseQuota, QuotaRemaining and ReportSecurity on every user
   // listed in `pstrIds`: decimal ids separated by commas.
-  KXErrorPtr BatchUpdate(KXData& pinsData, const std::string& pstrIds);
-  KXErrorPtr Load(KXData& pinsData, int32_t plngId);
-  KXErrorPtr Save(KXData& pinsData);
-  KXErrorPtr Delete(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr BatchUpdate(KXData& pinsData, const std::string& pstrIds);
+  [[nodiscard]] KXErrorPtr Load(KXData& pinsData, int32_t plngId);
+  [[nodiscard]] KXErrorPtr Save(KXData& pinsData);
+  [[nodiscard]] KXErrorPtr Delete(KXData& pinsData);
 
  private:
   friend class KXData;
@@ -55,22 +57,10 @@ class User {
   void SetAuthorized(bool value) { authorized_ = value; }
   // The user whose stored PIN equals this object's PIN enciphered; no access
   // check, Id not reset first.
-  KXErrorPtr LoadByPinCode(KXData& pinsData);
+  [[nodiscard]] KX4DATA_LOCAL KXErrorPtr LoadByPinCode(KXData& pinsData);
 
-  KXErrorPtr EncipheredPin(std::string& rstrPin) const;
-  KXErrorPtr FillFromRow(const ado::Recordset& rs);
-  // Sets `rblnLast` unless the count statement fails.
-  KXErrorPtr IsLastAdministrator(KXData& pinsData, bool& rblnLast) const;
-  KXErrorPtr Insert(KXData& pinsData, const std::string& pstrPin);
-
-  std::string BuildSelectSQL(const KXData& pinsData) const;
-  std::string BuildLoadSQL(const KXData& pinsData) const;
-  std::string BuildLoadByPinCodeSQL(const KXData& pinsData) const;
-  std::string BuildUpdateSQL(const KXData& pinsData) const;
-  std::string BuildInsertSQL(const KXData& pinsData) const;
-  std::string BuildAdminCountSQL(const KXData& pinsData) const;
-  std::string BuildDeleteSQL(const KXData& pinsData) const;
-  std::string BuildBatchUpdateSQL(const KXData& pinsData, const std::string& pstrIds) const;
+  [[nodiscard]] KX4DATA_LOCAL KXErrorPtr EncipheredPin(std::string& rstrPin) const;
+  [[nodiscard]] KX4DATA_LOCAL KXErrorPtr FillFromRow(const ado::Recordset& rs);
 
   int32_t id_ = -1;
   std::string pin_code_;
@@ -79,7 +69,7 @@ class User {
   Currency quota_remaining_;
   bool active_ = true;
   bool admin_security_ = false;
-  int32_t report_security_ = kxrNone;
+  KXReportSecurity report_security_ = kxrNone;
   bool authorized_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include <kx4data/Export.h>
 #include <kx4data/KXError.h>
 
 namespace kx4 {
@@ -21,7 +22,7 @@ inline constexpr int32_t vbHourglass = 11;
 inline constexpr int32_t vbOK = 1;
 inline constexpr int32_t vbCancel = 2;
 
-class UserInterface {
+class KX4DATA_API UserInterface {
  public:
   virtual ~UserInterface() = default;
   // `style` holds the classic message-box flags (buttons + icon); returns the
@@ -37,12 +38,14 @@ class UserInterface {
   // KXData::ChangeConnection returns kNoDialogMessage with erActionCancelled
   // (icon 48), keeping the session's connection as it was.
   virtual bool CanShowDialogs() const { return false; }
-  // Asks the user for connection settings, tries them through
-  // `pinsData.SetConnection`, stores the ones that worked and hands them to
-  // the session.  Null on success; the error of the last failed attempt, or
-  // the cancel error (erActionCancelled) when the user gave up.  Called only
-  // when CanShowDialogs() is true; the default answers like a cancel.
-  virtual KXErrorPtr ShowLoginDialog(KXData& pinsData);
+  // Asks the user for connection settings, starting from
+  // ConnectionSettings::Of(pinsData), and tries each set with its
+  // AttemptConnection(pinsData), which stores the settings that worked and
+  // hands them to the session.  Null on success; the error of the last failed
+  // attempt, or the cancel error (erActionCancelled) when the user gave up.
+  // Called only when CanShowDialogs() is true; the default answers like a
+  // cancel.
+  [[nodiscard]] virtual KXErrorPtr ShowLoginDialog(KXData& pinsData);
 };
 
 // The answer to a request for the login dialog where no dialog can be shown.
@@ -51,7 +54,7 @@ inline constexpr const char* kNoDialogMessage =
 
 // Writes "caption: text" to standard error and answers OK; the pointer calls
 // do nothing.
-class HeadlessUserInterface : public UserInterface {
+class KX4DATA_API HeadlessUserInterface : public UserInterface {
  public:
   int32_t MessageBox(const std::string& text, const std::string& caption, int32_t style) override;
   int32_t MousePointer() const override { return vbDefault; }
@@ -59,10 +62,10 @@ class HeadlessUserInterface : public UserInterface {
 };
 
 // The interface in use; the headless one until a host installs another.
-std::shared_ptr<UserInterface> CurrentUserInterface();
+KX4DATA_API std::shared_ptr<UserInterface> CurrentUserInterface();
 // Installs `ui` (nullptr restores the headless default) and returns the one
 // it replaces.
-std::shared_ptr<UserInterface> SetUserInterface(std::shared_ptr<UserInterface> ui);
+KX4DATA_API std::shared_ptr<UserInterface> SetUserInterface(std::shared_ptr<UserInterface> ui);
 
 // The caption of message boxes that have none of their own.
 inline constexpr const char* kApplicationTitle = "kx4data";

@@ -13,6 +13,7 @@
 
 #include <kx4data/Currency.h>
 #include <kx4data/DateTime.h>
+#include <kx4data/Export.h>
 
 namespace kx4 {
 
@@ -38,7 +39,7 @@ enum VbVarType : int32_t {
 
 class VariantArray;
 
-class Variant {
+class KX4DATA_API Variant {
  public:
   struct NullTag {
     bool operator==(const NullTag&) const = default;
@@ -104,7 +105,7 @@ class Variant {
 };
 
 // A one-dimensional array with a lower bound, addressed by absolute index.
-class VariantArray {
+class KX4DATA_API VariantArray {
  public:
   VariantArray() = default;
   explicit VariantArray(std::vector<Variant> elements, int32_t lower_bound = 0)

@@ -22,13 +22,15 @@ TEST_P(AppSecurityTest, GetReadsBothSwitchesIntoWhicheverArgumentIsGiven) {
   SetSwitches(true, false);
   bool admin = false;
   bool viewer = true;
-  ASSERT_EQ(global.GetAppSecurity(session(), &admin, &viewer), nullptr);
+  ASSERT_EQ(global.GetAppSecurity(session(), admin, viewer), nullptr);
   EXPECT_TRUE(admin);
   EXPECT_FALSE(viewer);
 
   SetSwitches(false, true);
-  viewer = false;
-  ASSERT_EQ(global.GetAppSecurity(session(), nullptr, &viewer), nullptr);
+  ASSERT_EQ(global.GetAppSecurity(session(), admin), nullptr);
+  EXPECT_FALSE(admin);
+  EXPECT_FALSE(viewer) << "not asked for";
+  ASSERT_EQ(global.GetAppSecurity(session(), std::nullopt, viewer), nullptr);
   EXPECT_TRUE(viewer);
   EXPECT_EQ(global.GetAppSecurity(session()), nullptr);
 }
@@ -39,11 +41,13 @@ TEST_P(AppSecurityTest, GetWithoutSettingsRowIsAClearError) {
   Exec("DELETE FROM tblSettings");
   bool admin = true;
   bool viewer = true;
-  KXErrorPtr e = global.GetAppSecurity(session(), &admin, &viewer);
+  KXErrorPtr e = global.GetAppSecurity(session(), admin, viewer);
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->IconType(), KXError::kIconStop);
   EXPECT_NE(e->Message().find("could not find your settings"), std::string::npos);
   EXPECT_TRUE(admin);
+  EXPECT_TRUE(viewer);
+  EXPECT_NE(global.GetAppSecurity(session(), std::nullopt, viewer), nullptr);
   EXPECT_TRUE(viewer);
 }
 
@@ -75,7 +79,7 @@ TEST_P(AppSecurityTest, SecuringAdministrationNeedsAnAdministrator) {
   EXPECT_FALSE(Stored("SecureViewer"));
   bool read_admin = false;
   bool read_viewer = true;
-  ASSERT_EQ(global.GetAppSecurity(session(), &read_admin, &read_viewer), nullptr);
+  ASSERT_EQ(global.GetAppSecurity(session(), read_admin, read_viewer), nullptr);
   EXPECT_TRUE(read_admin);
   EXPECT_FALSE(read_viewer);
 }

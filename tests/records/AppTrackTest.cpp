@@ -42,6 +42,16 @@ TEST_P(AppTrackTest, InsertsOnceThenUpdatesTheSameRow) {
   EXPECT_EQ(loaded.TrackOptionId(), kxtTrackOnly);
 }
 
+// The enumeration takes every number, and the record does not validate it.
+TEST_P(AppTrackTest, TrackOptionOutsideTheEnumerationIsKept) {
+  AppTrack app;
+  app.SetTrackOptionId(KXTrackStatus{77});
+  ASSERT_EQ(app.Save(session()), nullptr);
+  AppTrack loaded;
+  ASSERT_EQ(loaded.Load(app.Id(), session()), nullptr);
+  EXPECT_EQ(static_cast<int32_t>(loaded.TrackOptionId()), 77);
+}
+
 TEST_P(AppTrackTest, EmptyTextsAreStoredAsNullAndLoadAsEmpty) {
   AppTrack app;
   ASSERT_EQ(app.Save(session()), nullptr);

@@ -4,13 +4,13 @@
 #include <kx4data/PaperType.h>
 #include <kx4data/Printer.h>
 #include <kx4data/RuntimeError.h>
-#include <kx4data/ado/Connection.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "dataaccess/Connection.h"
 #include "records/RecordTestSupport.h"
 
 namespace kx4::test {

@@ -16,7 +16,9 @@ TEST_P(TransactionGuardTest, AFailedCallRollsBackWhatTheTransactionWrote) {
     TransactionGuard transaction(session());
     ASSERT_EQ(transaction.Begin(), nullptr);
     int32_t affected = 0;
-    ASSERT_EQ(session().ExecuteNoRecords("UPDATE tblSettings SET MaxBatch = 9", affected), nullptr);
+    ASSERT_EQ(KXDataInternal::ExecuteNoRecords(session(), "UPDATE tblSettings SET MaxBatch = 9",
+                                               affected),
+              nullptr);
     throw std::runtime_error("conversion failed");
   };
   EXPECT_THROW(write_then_fail(), std::runtime_error);
@@ -29,7 +31,9 @@ TEST_P(TransactionGuardTest, FinishCommitsOnSuccessAndHandsAnErrorOnUnchanged) {
   {
     TransactionGuard transaction(session());
     ASSERT_EQ(transaction.Begin(), nullptr);
-    ASSERT_EQ(session().ExecuteNoRecords("UPDATE tblSettings SET MaxBatch = 5", affected), nullptr);
+    ASSERT_EQ(KXDataInternal::ExecuteNoRecords(session(), "UPDATE tblSettings SET MaxBatch = 5",
+                                               affected),
+              nullptr);
     EXPECT_EQ(transaction.Finish(nullptr), nullptr);
   }
   EXPECT_EQ(Value("SELECT MaxBatch FROM tblSettings").ToLong(), 5);
@@ -38,7 +42,9 @@ TEST_P(TransactionGuardTest, FinishCommitsOnSuccessAndHandsAnErrorOnUnchanged) {
   {
     TransactionGuard transaction(session());
     ASSERT_EQ(transaction.Begin(), nullptr);
-    ASSERT_EQ(session().ExecuteNoRecords("UPDATE tblSettings SET MaxBatch = 7", affected), nullptr);
+    ASSERT_EQ(KXDataInternal::ExecuteNoRecords(session(), "UPDATE tblSettings SET MaxBatch = 7",
+                                               affected),
+              nullptr);
     EXPECT_EQ(transaction.Finish(failure), failure);
   }
   EXPECT_FALSE(session().InTransaction());

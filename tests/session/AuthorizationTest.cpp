@@ -16,7 +16,7 @@ class AuthorizationTest : public EstablishedSessionTest {
  protected:
   // Stored with the rights of an unsecured installation; every later
   // authorisation rebuilds the policies anyway.
-  std::shared_ptr<User> Store(const std::string& pin, bool admin, int32_t report,
+  std::shared_ptr<User> Store(const std::string& pin, bool admin, KXReportSecurity report,
                               bool active = true) {
     GrantAll();
     auto user = std::make_shared<User>();
@@ -33,7 +33,7 @@ class AuthorizationTest : public EstablishedSessionTest {
   std::set<int32_t> Held() {
     std::set<int32_t> held;
     for (int32_t policy = 0; policy <= 5; ++policy) {
-      if (session().CheckSecurity(policy))
+      if (session().CheckSecurity(KXSecurity{policy}))
         held.insert(policy);
     }
     return held;
@@ -58,7 +58,7 @@ TEST_P(AuthorizationTest, SwitchesAloneDecideWithoutPin) {
       EXPECT_EQ(session().GetAuthorization("", out), nullptr);
       EXPECT_EQ(Held(), SwitchGrants(secure_admin, secure_viewer)) << secure_admin << secure_viewer;
       EXPECT_EQ(out, nullptr);
-      EXPECT_EQ(session().AuthorizedUser(), nullptr);
+      EXPECT_EQ(KXDataInternal::AuthorizedUser(session()), nullptr);
     }
   }
 }
@@ -67,7 +67,7 @@ TEST_P(AuthorizationTest, PinUserAddsHisRightsToTheSwitches) {
   struct Rights {
     const char* pin;
     bool admin;
-    int32_t report;
+    KXReportSecurity report;
   } const rights[] = {{"11", false, kxrNone}, {"12", false, kxrOwnData}, {"13", false, kxrAllData},
                       {"21", true, kxrNone},  {"22", true, kxrOwnData},  {"23", true, kxrAllData}};
   for (const Rights& r : rights)
@@ -88,7 +88,7 @@ TEST_P(AuthorizationTest, PinUserAddsHisRightsToTheSwitches) {
           expected.insert(kxsReporterOwn);
         EXPECT_EQ(Held(), expected) << r.pin << " " << secure_admin << secure_viewer;
         ASSERT_NE(out, nullptr);
-        EXPECT_EQ(out, session().AuthorizedUser());
+        EXPECT_EQ(out, KXDataInternal::AuthorizedUser(session()));
         EXPECT_EQ(out->Name(), std::string("User ") + r.pin);
       }
     }
@@ -106,7 +106,7 @@ TEST_P(AuthorizationTest, RefusedPinKeepsTheEarlierUser) {
   leaver->SetActive(false);
   GrantAll();
   ASSERT_EQ(leaver->Save(session()), nullptr);
-  EXPECT_EQ(session().AuthorizedUser(), first);
+  EXPECT_EQ(KXDataInternal::AuthorizedUser(session()), first);
   SetSwitches(true, true);
 
   std::shared_ptr<User> out = first;
@@ -116,7 +116,7 @@ TEST_P(AuthorizationTest, RefusedPinKeepsTheEarlierUser) {
   EXPECT_EQ(e->IconType(), KXError::kIconExclamation);
   EXPECT_EQ(e->KXErrorNumber(), erUnknown);
   EXPECT_EQ(Held(), std::set<int32_t>{kxsWriteJob});
-  EXPECT_EQ(session().AuthorizedUser(), first);
+  EXPECT_EQ(KXDataInternal::AuthorizedUser(session()), first);
   EXPECT_EQ(out, first);
 
   out.reset();
@@ -126,11 +126,11 @@ TEST_P(AuthorizationTest, RefusedPinKeepsTheEarlierUser) {
   EXPECT_EQ(e->KXErrorNumber(), erRecordExpected);
   EXPECT_EQ(e->IconType(), KXError::kIconStop);
   EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(session().AuthorizedUser(), first);
+  EXPECT_EQ(KXDataInternal::AuthorizedUser(session()), first);
 
   // Without a PIN the authorised user stays too.
   EXPECT_EQ(session().GetAuthorization(), nullptr);
-  EXPECT_EQ(session().AuthorizedUser(), first);
+  EXPECT_EQ(KXDataInternal::AuthorizedUser(session()), first);
 }
 
 TEST_P(AuthorizationTest, AdministratorPinWithAdminSwitchOffHoldsAdminTwice) {
@@ -139,7 +139,7 @@ TEST_P(AuthorizationTest, AdministratorPinWithAdminSwitchOffHoldsAdminTwice) {
   ASSERT_EQ(session().GetAuthorization("4242"), nullptr);
   EXPECT_TRUE(session().CheckSecurity(kxsAdmin));
   EXPECT_EQ(Held(), (std::set<int32_t>{kxsAdmin, kxsWriteJob}));
-  EXPECT_FALSE(session().CheckSecurity(0));
+  EXPECT_FALSE(session().CheckSecurity(KXSecurity{0}));
 }
 
 TEST_P(AuthorizationTest, UnreadableSwitchesGrantOnlyJobWriting) {
@@ -164,7 +164,7 @@ TEST_P(AuthorizationTest, BlankPinMatchesNobody) {
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->Message(), "User record expected.");
   EXPECT_EQ(Held(), std::set<int32_t>{kxsWriteJob});
-  EXPECT_EQ(session().AuthorizedUser(), nullptr);
+  EXPECT_EQ(KXDataInternal::AuthorizedUser(session()), nullptr);
 }
 
 TEST_P(AuthorizationTest, PinThatCannotBeEncipheredAuthorisesNobody) {
@@ -173,7 +173,7 @@ TEST_P(AuthorizationTest, PinThatCannotBeEncipheredAuthorisesNobody) {
   ASSERT_NE(e, nullptr);
   EXPECT_NE(e->Message().find("could not be enciphered"), std::string::npos);
   EXPECT_EQ(Held(), std::set<int32_t>{kxsWriteJob});
-  EXPECT_EQ(session().AuthorizedUser(), nullptr);
+  EXPECT_EQ(KXDataInternal::AuthorizedUser(session()), nullptr);
 }
 
 KX4_INSTANTIATE_ENGINES(AuthorizationTest);

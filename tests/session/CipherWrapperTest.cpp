@@ -28,8 +28,11 @@ class CipherWrapper : public ::testing::Test {
   test::ScopedRecordingUserInterface ui_;
 };
 
+// Linked into this test program, the library's code lives in the program, so
+// its folder is the program's (build/bin) and the search still reaches the
+// common folder beside it; the relocated copy below covers the shared library.
 TEST_F(CipherWrapper, FindsTheCommonFolderAboveTheLibrary) {
-  EXPECT_EQ(LibraryFolder(), Canonical(KX4_BUILD_DIR "/lib"));
+  EXPECT_EQ(LibraryFolder(), Canonical(KX4_BUILD_DIR "/bin"));
   EXPECT_EQ(CommonFolder(), Canonical(KX4_BUILD_DIR "/common"));
   std::string other_thread;
   std::thread([&] { other_thread = CommonFolder(); }).join();
@@ -105,38 +108,53 @@ TEST_F(CipherWrapper, FirstUseFromManyThreadsLoadsOnce) {
     EXPECT_EQ(result, kPinnedCipherText);
 }
 
-// A copy of kx4data in a folder of its own, loaded by the probe.
+// A copy of kx4data in a folder of its own, loaded by a probe that sees only
+// its public API: the library must find its own folder (the error log) and
+// the common folder above it (the cipher library) from where it was loaded.
 class RelocatedLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directory(product_ / "lib");
+    std::filesystem::create_directory(product_ / "hive");
     std::filesystem::copy_file(KX4DATA_FILE, product_ / "lib/" KX4DATA_SONAME);
+    test::WriteFile(product_ / "empty.db", "");
   }
   test::ChildResult RunProbe() {
-    return test::RunChild({KX4_CIPHER_PROBE},
-                          {"LD_LIBRARY_PATH=" + (product_ / "lib"), "KX4_LOG_DIR"});
+    return test::RunChild({KX4_CIPHER_PROBE, product_ / "empty.db"},
+                          {"LD_LIBRARY_PATH=" + (product_ / "lib"),
+                           "KX4_HIVE_DIR=" + (product_ / "hive"), "KX4_LOG_DIR"});
+  }
+  // The probe's failed statement, logged beside the library it loaded.
+  void ExpectLoggedBesideTheLibrary() {
+    const std::string log = test::ReadFile(product_ / "lib/error.log");
+    EXPECT_EQ(log.rfind("\"Data error: 208 - Could not execute query.", 0), 0) << log;
+    EXPECT_NE(log.find("FROM tblSettings\"\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("4711"), std::string::npos) << "the password is never logged";
+  }
+  std::string StoredPassword() {
+    const std::string hive = test::ReadFile(product_ / "hive/user.reg");
+    const size_t at = hive.find("\"Password\"=\"");
+    return at == std::string::npos ? "<none>"
+                                   : hive.substr(at + 12, hive.find('"', at + 12) - at - 12);
   }
 
   test::TempDir product_;
 };
 
-TEST_F(RelocatedLibrary, MissingCipherLibraryShowsTheMessageAndGivesEmptyText) {
+TEST_F(RelocatedLibrary, MissingCipherLibraryShowsTheMessageAndStoresNoPassword) {
   if (FileExists("/common/libkx4utils.so") ||
       FileExists(std::filesystem::path(product_.Path()).parent_path().string() +
                  "/common/libkx4utils.so"))
     GTEST_SKIP() << "a cipher library lies on the way up";
   test::ChildResult probe = RunProbe();
   ASSERT_EQ(probe.status, 0) << probe.err;
+  // One message per hive written: this user's, then the machine's first
+  // settings.
   const std::string message =
       "message 16|kx4data|Could not set path to kx4utils.dll. Please contact technical support.\n";
-  EXPECT_EQ(probe.out, "library " + (product_ / "lib") +
-                           "\n"
-                           "common /common\n"
-                           "encipher []\n"
-                           "decipher []\n" +
-                           message + message);
-  // Without KX4_LOG_DIR the log lies beside the library file.
-  EXPECT_EQ(test::ReadFile(product_ / "lib/error.log"), "\"probe entry\"\r\n");
+  EXPECT_EQ(probe.out, "prefill []\nconnect 12\n" + message + message);
+  EXPECT_EQ(StoredPassword(), "");
+  ExpectLoggedBesideTheLibrary();
 }
 
 TEST_F(RelocatedLibrary, CipherLibraryInTheCommonFolderAboveIsUsed) {
@@ -145,8 +163,9 @@ TEST_F(RelocatedLibrary, CipherLibraryInTheCommonFolderAboveIsUsed) {
                              product_ / "common/libkx4utils.so");
   test::ChildResult probe = RunProbe();
   ASSERT_EQ(probe.status, 0) << probe.err;
-  EXPECT_EQ(probe.out, "library " + (product_ / "lib") + "\ncommon " + (product_ / "common") +
-                           "\nencipher [" + kPinnedCipherText + "]\ndecipher [4711]\n");
+  EXPECT_EQ(probe.out, "prefill [4711]\nconnect 12\n");
+  EXPECT_EQ(StoredPassword(), EncipherText("4711", "#41mm8Rta"));
+  ExpectLoggedBesideTheLibrary();
 }
 
 }  // namespace

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <kx4data/ado/Connection.h>
-
+#include "dataaccess/Connection.h"
 #include "session/SessionSupport.h"
 #include "support/TempHive.h"
 
@@ -54,7 +53,7 @@ TEST_F(NoSettings, HeadlessLoginReturnsTheAttemptsErrorUnchanged) {
   // A statement on the idle session fails the same way, runs and logs nothing.
   test::ClearErrorLog();
   std::shared_ptr<ado::Recordset> rs;
-  error = session.ExecuteSQL(rs, "SELECT 1");
+  error = KXDataInternal::ExecuteSQL(session, rs, "SELECT 1");
   ASSERT_TRUE(error);
   EXPECT_EQ(error->KXErrorNumber(), erNoDatabaseDefined);
   EXPECT_EQ(test::ErrorLog(), "");
@@ -97,7 +96,7 @@ TEST_F(NoSettings, AllUsersOnlyReloadsFromTheMachineHive) {
   EXPECT_EQ(session.DatabaseInfo(), "Machine on SRVM");
 
   // Saving goes to the hive the flag selects.
-  session.ConnectionVariables()->SetDatabase("Moved");
+  KXDataInternal::ConnectionVariables(session)->SetDatabase("Moved");
   session.SaveConnectionSettings();
   clsConnectionVariables reloaded;
   reloaded.Load(true);
@@ -109,9 +108,9 @@ TEST_F(NoSettings, AllUsersOnlyReloadsFromTheMachineHive) {
 TEST_F(NoSettings, PropertiesAndAnEmptyOwner) {
   KXData session;
   EXPECT_EQ(session.DatabaseInfo(), " on ");
-  EXPECT_EQ(session.OwnerPrefix(), "");
-  session.ConnectionVariables()->SetOwner("dbo");
-  EXPECT_EQ(session.OwnerPrefix(), "");
+  EXPECT_EQ(KXDataInternal::OwnerPrefix(session), "");
+  KXDataInternal::ConnectionVariables(session)->SetOwner("dbo");
+  EXPECT_EQ(KXDataInternal::OwnerPrefix(session), "");
   session.SetCaller("  Agent 7  ");
   EXPECT_EQ(session.Caller(), "Agent 7");
   session.CloseConnection();
@@ -206,10 +205,11 @@ TEST_P(SessionLifecycle, ReadModeRefusesWrites) {
   ASSERT_EQ(session.EstablishConnection(true), nullptr);
   EXPECT_EQ(KXDataTestPeer::Connection(session)->Mode(), ado::adModeRead);
   int32_t affected = 0;
-  EXPECT_TRUE(session.ExecuteNoRecords("UPDATE tblSettings SET MaxBatch = 9", affected));
+  EXPECT_TRUE(
+      KXDataInternal::ExecuteNoRecords(session, "UPDATE tblSettings SET MaxBatch = 9", affected));
   EXPECT_EQ(test::Scalar(Connect(), "SELECT MaxBatch FROM tblSettings").ToLong(), 0);
   std::shared_ptr<ado::Recordset> rs;
-  EXPECT_EQ(session.ExecuteSQL(rs, "SELECT MaxBatch FROM tblSettings"), nullptr);
+  EXPECT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT MaxBatch FROM tblSettings"), nullptr);
 }
 
 TEST_P(SessionLifecycle, DestroyingASessionClosesItsConnection) {
@@ -219,7 +219,9 @@ TEST_P(SessionLifecycle, DestroyingASessionClosesItsConnection) {
     ASSERT_EQ(session.EstablishConnection(true), nullptr);
     ASSERT_EQ(session.BeginTrans(), nullptr);
     int32_t affected = 0;
-    ASSERT_EQ(session.ExecuteNoRecords("UPDATE tblSettings SET MaxBatch = 9", affected), nullptr);
+    ASSERT_EQ(
+        KXDataInternal::ExecuteNoRecords(session, "UPDATE tblSettings SET MaxBatch = 9", affected),
+        nullptr);
     watched = KXDataTestPeer::Connection(session);
   }
   EXPECT_TRUE(watched.expired());
@@ -236,10 +238,10 @@ TEST_P(SessionLifecycle, SetConnectionAdoptsOnlyAWorkingConnection) {
 
   auto wrong = test::SettingsFor(db());
   wrong->SetDatabase(db().Database() + "_missing");
-  EXPECT_TRUE(session.SetConnection(wrong));
+  EXPECT_TRUE(KXDataInternal::SetConnection(session, wrong));
   EXPECT_EQ(KXDataTestPeer::Connection(session), established);
 
-  EXPECT_EQ(session.SetConnection(test::SettingsFor(db())), nullptr);
+  EXPECT_EQ(KXDataInternal::SetConnection(session, test::SettingsFor(db())), nullptr);
   EXPECT_NE(KXDataTestPeer::Connection(session), established);
   EXPECT_EQ(established->State(), ado::adStateClosed);
   // Adopted: connected, but not established, so ReadOnly may change.
@@ -258,20 +260,20 @@ TEST_P(SessionLifecycle, ALoginDialogConnectsOneStatementAndTheSessionGoesBackTo
   ScopedScreen screen;
   auto typed = test::SettingsFor(db());
   screen->login_dialog = [&](KXData& session) {
-    KXErrorPtr error = session.SetConnection(typed);
+    KXErrorPtr error = KXDataInternal::SetConnection(session, typed);
     if (!error)
-      session.SetConnectionVariables(typed);
+      KXDataInternal::SetConnectionVariables(session, typed);
     return error;
   };
   KXData session;
   std::shared_ptr<ado::Recordset> rs;
-  ASSERT_EQ(session.ExecuteSQL(rs, "SELECT Version FROM tblSettings"), nullptr);
+  ASSERT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
   EXPECT_EQ(rs->Fields(0).Value().ToLong(), 4);
   EXPECT_EQ(screen->dialogs_shown, 1);
   EXPECT_FALSE(HasConnection(session));
-  EXPECT_EQ(session.ConnectionVariables(), typed);
+  EXPECT_EQ(KXDataInternal::ConnectionVariables(session), typed);
   // The next statement connects on demand with the typed settings.
-  ASSERT_EQ(session.ExecuteSQL(rs, "SELECT Version FROM tblSettings"), nullptr);
+  ASSERT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
   EXPECT_EQ(screen->dialogs_shown, 1);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "support/RecordingUserInterface.h"
 
 namespace kx4 {
@@ -19,7 +21,7 @@ TEST(KXError, DisplayShowsTheMessageWithItsStyleUnderTheLibrarysCaption) {
   KXError stop;
   stop.SetMessage("first line\r\nsecond line");
   stop.SetIconType(KXError::kIconStop);
-  stop.SetKXErrorNumber(123456);  // any 32-bit value, member of KXErrors or not
+  stop.SetKXErrorNumber(KXErrors{123456});  // any 32-bit value, member of KXErrors or not
   stop.Display();
 
   auto calls = ui->Calls();
@@ -30,6 +32,10 @@ TEST(KXError, DisplayShowsTheMessageWithItsStyleUnderTheLibrarysCaption) {
   EXPECT_EQ(calls[1].text, "first line\r\nsecond line");
   EXPECT_EQ(calls[1].style, 16);
   EXPECT_EQ(stop.KXErrorNumber(), 123456);
+  for (int32_t extreme : {INT32_MIN, -1, INT32_MAX}) {
+    stop.SetKXErrorNumber(KXErrors{extreme});
+    EXPECT_EQ(static_cast<int32_t>(stop.KXErrorNumber()), extreme);
+  }
 }
 
 TEST(KXError, HeadlessDisplayWritesCaptionAndTextToStandardError) {

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <limits>
 
-#include <kx4data/ado/Command.h>
-#include <kx4data/ado/Connection.h>
 #include <kx4data/ado/Recordset.h>
 
+#include "dataaccess/Command.h"
+#include "dataaccess/Connection.h"
 #include "dataaccess/Engine.h"
 #include "session/BuildDataError.h"
 #include "session/QueryExecution.h"
@@ -128,12 +128,14 @@ TEST_P(QueryExecution, NoRecordsCountsTheRowsChanged) {
   AddApplications(3);
   KXData session;
   int32_t affected = -5;
-  ASSERT_EQ(session.ExecuteNoRecords("UPDATE tblApplications SET TrackOptionId = 3 "
-                                     "WHERE Description = ?",
-                                     Variant(VariantArray{Variant("word")}), affected),
+  ASSERT_EQ(KXDataInternal::ExecuteNoRecords(session,
+                                             "UPDATE tblApplications SET TrackOptionId = 3 "
+                                             "WHERE Description = ?",
+                                             Variant(VariantArray{Variant("word")}), affected),
             nullptr);
   EXPECT_EQ(affected, 3);
-  ASSERT_EQ(session.ExecuteNoRecords("DELETE FROM tblApplications WHERE Name = N'none'", affected),
+  ASSERT_EQ(KXDataInternal::ExecuteNoRecords(
+                session, "DELETE FROM tblApplications WHERE Name = N'none'", affected),
             nullptr);
   EXPECT_EQ(affected, 0);
 }
@@ -143,10 +145,10 @@ TEST_P(QueryExecution, RecordSetsAreDisconnectedAndOutliveTheSession) {
   std::shared_ptr<ado::Recordset> rs;
   {
     KXData session;
-    ASSERT_EQ(session.ExecuteSQL(rs,
-                                 "SELECT Name FROM tblApplications WHERE Name <> ? "
-                                 "ORDER BY Name",
-                                 Variant(VariantArray{Variant("none")})),
+    ASSERT_EQ(KXDataInternal::ExecuteSQL(session, rs,
+                                         "SELECT Name FROM tblApplications WHERE Name <> ? "
+                                         "ORDER BY Name",
+                                         Variant(VariantArray{Variant("none")})),
               nullptr);
     // Idle: the on-demand connection lived for that statement only.
     EXPECT_EQ(KXDataTestPeer::Connection(session), nullptr);
@@ -161,9 +163,10 @@ TEST_P(QueryExecution, EmptyTextParameterComparesWithNull) {
   AddApplications(1);
   KXData session;
   std::shared_ptr<ado::Recordset> rs;
-  ASSERT_EQ(session.ExecuteSQL(rs, "SELECT COUNT(*) FROM tblApplications WHERE Name = ?",
-                               Variant(VariantArray{Variant("")})),
-            nullptr);
+  ASSERT_EQ(
+      KXDataInternal::ExecuteSQL(session, rs, "SELECT COUNT(*) FROM tblApplications WHERE Name = ?",
+                                 Variant(VariantArray{Variant("")})),
+      nullptr);
   EXPECT_EQ(rs->Fields(0).Value().ToLong(), 0);
 }
 
@@ -172,7 +175,7 @@ TEST_P(QueryExecution, InsertThroughExecuteSQLIsAnErrorAndLogged) {
   session.SetCaller("Agent");
   const std::string sql = "INSERT INTO tblApplications (Name) VALUES (N'x')";
   std::shared_ptr<ado::Recordset> rs;
-  KXErrorPtr error = session.ExecuteSQL(rs, sql);
+  KXErrorPtr error = KXDataInternal::ExecuteSQL(session, rs, sql);
   ASSERT_TRUE(error);
   EXPECT_EQ(rs, nullptr);
   EXPECT_EQ(error->Number(), -1);
@@ -188,8 +191,8 @@ TEST_P(QueryExecution, DuplicateIndexKeyIsReturnedButNotLogged) {
   test::Execute(Connect(), "INSERT INTO tblPaperTypes (Description) VALUES (N'A4')");
   KXData session;
   int32_t affected = 0;
-  KXErrorPtr error =
-      session.ExecuteNoRecords("INSERT INTO tblPaperTypes (Description) VALUES (N'A4')", affected);
+  KXErrorPtr error = KXDataInternal::ExecuteNoRecords(
+      session, "INSERT INTO tblPaperTypes (Description) VALUES (N'A4')", affected);
   ASSERT_TRUE(error);
   EXPECT_EQ(error->Number(), 2601);
   EXPECT_EQ(test::ErrorLog(), "");
@@ -198,7 +201,8 @@ TEST_P(QueryExecution, DuplicateIndexKeyIsReturnedButNotLogged) {
   auto raw = Connect();
   test::Execute(raw, "CREATE TABLE tblProbe (ProbeId INT NOT NULL PRIMARY KEY)");
   test::Execute(raw, "INSERT INTO tblProbe (ProbeId) VALUES (1)");
-  error = session.ExecuteNoRecords("INSERT INTO tblProbe (ProbeId) VALUES (1)", affected);
+  error = KXDataInternal::ExecuteNoRecords(session, "INSERT INTO tblProbe (ProbeId) VALUES (1)",
+                                           affected);
   ASSERT_TRUE(error);
   EXPECT_EQ(error->Number(), 2627);
   EXPECT_TRUE(StartsWith(test::ErrorLog(), "\"Data error: 2627 - Could not execute query."));
@@ -208,7 +212,8 @@ TEST_P(QueryExecution, AnEmptyCallerBecomesTheExecutingProcedure) {
   KXData session;
   session.SetCaller("   ");
   std::shared_ptr<ado::Recordset> rs;
-  KXErrorPtr error = session.ExecuteSQL(rs, "SELECT NoSuchColumn FROM tblSettings");
+  KXErrorPtr error =
+      KXDataInternal::ExecuteSQL(session, rs, "SELECT NoSuchColumn FROM tblSettings");
   ASSERT_TRUE(error);
   EXPECT_TRUE(StartsWith(error->Message(),
                          "Could not execute query.\r\nUnexpected error occurred "
@@ -222,9 +227,11 @@ TEST_P(QueryExecution, AnEmptyCallerBecomesTheExecutingProcedure) {
 
 TEST_P(QueryExecution, StatementsRunWithTheSettingsQueryTimeout) {
   KXData session;
-  session.ConnectionVariables()->SetQueryTimeout(0);  // no limit: still runs
+  KXDataInternal::ConnectionVariables(session)->SetQueryTimeout(0);  // no limit: still runs
   int32_t affected = 0;
-  EXPECT_EQ(session.ExecuteNoRecords("UPDATE tblSettings SET MaxBatch = 1", affected), nullptr);
+  EXPECT_EQ(
+      KXDataInternal::ExecuteNoRecords(session, "UPDATE tblSettings SET MaxBatch = 1", affected),
+      nullptr);
   EXPECT_EQ(affected, 1);
 }
 
@@ -257,14 +264,16 @@ TEST_P(QueryExecution, TransactionsDoNotNest) {
   ASSERT_EQ(session.BeginTrans(), nullptr);
   ASSERT_EQ(session.BeginTrans(), nullptr);  // no nested transaction
   EXPECT_TRUE(session.InTransaction());
-  ASSERT_EQ(session.ExecuteNoRecords("INSERT INTO tblApplications (Name) VALUES (N'a')", affected),
+  ASSERT_EQ(KXDataInternal::ExecuteNoRecords(
+                session, "INSERT INTO tblApplications (Name) VALUES (N'a')", affected),
             nullptr);
   ASSERT_EQ(session.CommitTrans(), nullptr);  // commits everything
   EXPECT_FALSE(session.InTransaction());
   EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 1);
 
   ASSERT_EQ(session.BeginTrans(), nullptr);
-  ASSERT_EQ(session.ExecuteNoRecords("INSERT INTO tblApplications (Name) VALUES (N'b')", affected),
+  ASSERT_EQ(KXDataInternal::ExecuteNoRecords(
+                session, "INSERT INTO tblApplications (Name) VALUES (N'b')", affected),
             nullptr);
   ASSERT_EQ(session.RollbackTrans(), nullptr);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 1);

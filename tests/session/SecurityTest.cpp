@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <kx4data/KXData.h>
 #include <kx4data/KXEnums.h>
+
+#include <cstdint>
 
 #include "session/Security.h"
 
@@ -20,6 +23,13 @@ TEST(AccessPolicies, HoldsOnlyWhatWasGranted) {
   EXPECT_FALSE(policies.Contains(0));
   policies.Reset();
   EXPECT_FALSE(policies.Contains(kxsWriteJob));
+}
+
+// Any 32-bit number may be asked for; a new session holds none of them.
+TEST(CheckSecurity, ANewSessionHoldsNothingWhateverIsAsked) {
+  KXData session;
+  for (int32_t policy : {0, int32_t{kxsAdmin}, int32_t{kxsWriteJob}, -1, INT32_MIN, INT32_MAX})
+    EXPECT_FALSE(session.CheckSecurity(KXSecurity{policy})) << policy;
 }
 
 TEST(CheckMethodAccess, RefusesWithTheAccessMessage) {

@@ -14,6 +14,7 @@
 #include <kx4data/KXData.h>
 #include <kx4data/UserInterface.h>
 
+#include "session/KXDataInternal.h"
 #include "session/clsConnectionVariables.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
@@ -23,9 +24,11 @@ namespace kx4 {
 
 class KXDataTestPeer {
  public:
-  static void Grant(KXData& session, int32_t policy) { session.minsAddSecurity(policy); }
+  static void Grant(KXData& session, int32_t policy) {
+    KXDataInternal::AddSecurity(session, policy);
+  }
   static const std::shared_ptr<ado::Connection>& Connection(const KXData& session) {
-    return session.connection_;
+    return KXDataInternal::Connection(session);
   }
 };
 

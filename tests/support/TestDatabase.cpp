@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "dataaccess/RecordsetInternal.h"
+
 namespace kx4::test {
 namespace {
 
@@ -116,8 +118,8 @@ std::unique_ptr<ado::Recordset> Query(const std::shared_ptr<ado::Connection>& co
   command.Parameters() = Params(values);
   command.SetActiveConnection(connection);
   auto rs = std::make_unique<ado::Recordset>();
-  rs->SetCursorLocation(ado::adUseClient);
-  rs->Open(command, ado::adOpenStatic, ado::adLockReadOnly);
+  ado::RecordsetInternal::SetCursorLocation(*rs, ado::adUseClient);
+  ado::RecordsetInternal::Open(*rs, command, ado::adOpenStatic, ado::adLockReadOnly);
   return rs;
 }
 

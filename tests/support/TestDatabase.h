@@ -4,8 +4,6 @@
 #define KX4DATA_TESTS_SUPPORT_TESTDATABASE_H_
 
 #include <kx4data/Variant.h>
-#include <kx4data/ado/Command.h>
-#include <kx4data/ado/Connection.h>
 #include <kx4data/ado/Recordset.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +11,9 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "dataaccess/Command.h"
+#include "dataaccess/Connection.h"
 
 namespace kx4::test {
 

@@ -1,9 +1,9 @@
-// Constants of the data-access objects, with the numbers callers know them by.
+// Constants of the record sets and fields hosts read, and the run-time error
+// numbers of failed calls, with the numbers callers know them by.
 #ifndef KX4DATA_ADO_TYPES_H_
 #define KX4DATA_ADO_TYPES_H_
 
 #include <cstdint>
-#include <string>
 
 namespace kx4::ado {
 
@@ -36,20 +36,8 @@ enum DataTypeEnum : int32_t {
   adLongVarWChar = 203,
 };
 
-enum ConnectModeEnum : int32_t {
-  adModeUnknown = 0,
-  adModeRead = 1,
-  adModeWrite = 2,
-  adModeReadWrite = 3,
-};
-
 enum ObjectStateEnum : int32_t { adStateClosed = 0, adStateOpen = 1 };
-enum CommandTypeEnum : int32_t { adCmdText = 1 };
-enum ParameterDirectionEnum : int32_t { adParamInput = 1 };
 enum CursorLocationEnum : int32_t { adUseServer = 2, adUseClient = 3 };
-enum CursorTypeEnum : int32_t { adOpenForwardOnly = 0, adOpenStatic = 3 };
-enum LockTypeEnum : int32_t { adLockReadOnly = 1 };
-inline constexpr int32_t adOptionUnspecified = -1;
 
 // Run-time error numbers the objects raise (the provider's HRESULTs).
 inline constexpr int32_t kErrProviderFailure = -2147467259;     // 0x80004005
@@ -60,14 +48,6 @@ inline constexpr int32_t kErrTransaction = -2147168237;         // 0x8004D013, t
 inline constexpr int32_t kErrObjectClosed = 3704;               // operation needs an open object
 inline constexpr int32_t kErrItemNotFound = 3265;               // no such field
 inline constexpr int32_t kErrNoCurrentRecord = 3021;            // BOF or EOF
-
-// One entry of a connection's Errors collection.
-struct ProviderError {
-  int32_t NativeError = 0;  // the server's own number, in SQL Server's numbering
-  std::string Description;
-  std::string SQLState;
-  std::string Source;
-};
 
 }  // namespace kx4::ado
 

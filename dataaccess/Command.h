@@ -1,6 +1,6 @@
 // One statement (or batch) with its input parameters.
-#ifndef KX4DATA_ADO_COMMAND_H_
-#define KX4DATA_ADO_COMMAND_H_
+#ifndef KX4DATA_DATAACCESS_COMMAND_H_
+#define KX4DATA_DATAACCESS_COMMAND_H_
 
 #include <cstdint>
 #include <memory>
@@ -9,7 +9,8 @@
 #include <vector>
 
 #include <kx4data/Variant.h>
-#include <kx4data/ado/Types.h>
+
+#include "dataaccess/Types.h"
 
 namespace kx4::ado {
 
@@ -81,4 +82,4 @@ class Command {
 
 }  // namespace kx4::ado
 
-#endif  // KX4DATA_ADO_COMMAND_H_
+#endif  // KX4DATA_DATAACCESS_COMMAND_H_

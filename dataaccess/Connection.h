@@ -1,15 +1,15 @@
 // A connection to the database, chosen from the connection string: the
 // embedded SQLite engine for "Data Source=(localdb)", a PostgreSQL server
 // otherwise.
-#ifndef KX4DATA_ADO_CONNECTION_H_
-#define KX4DATA_ADO_CONNECTION_H_
+#ifndef KX4DATA_DATAACCESS_CONNECTION_H_
+#define KX4DATA_DATAACCESS_CONNECTION_H_
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <kx4data/ado/Types.h>
+#include "dataaccess/Types.h"
 
 namespace kx4::ado {
 
@@ -57,4 +57,4 @@ class Connection {
 
 }  // namespace kx4::ado
 
-#endif  // KX4DATA_ADO_CONNECTION_H_
+#endif  // KX4DATA_DATAACCESS_CONNECTION_H_

@@ -1,6 +1,6 @@
 // The access policies (KXSecurity values) a caller holds.
-#ifndef KX4DATA_ACCESSPOLICIES_H_
-#define KX4DATA_ACCESSPOLICIES_H_
+#ifndef KX4DATA_SESSION_ACCESSPOLICIES_H_
+#define KX4DATA_SESSION_ACCESSPOLICIES_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -25,4 +25,4 @@ class AccessPolicies {
 
 }  // namespace kx4
 
-#endif  // KX4DATA_ACCESSPOLICIES_H_
+#endif  // KX4DATA_SESSION_ACCESSPOLICIES_H_
