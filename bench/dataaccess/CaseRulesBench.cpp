@@ -10,10 +10,8 @@
 // users beyond it.  Needs the test server (KX4_TEST_PGHOST, KX4_TEST_PGPORT;
 // scripts/bench starts one).
 #include <kx4data/RuntimeError.h>
-#include <kx4data/ado/Database.h>
 
 #include <libpq-fe.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/dataaccess/PgBenchDatabase.h"
 #include "dataaccess/Statements.h"
 #include "dataaccess/postgres/PgDialect.h"
 #include "variant/Utf8.h"
@@ -31,18 +30,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace ado = kx4::ado;
+using kx4::bench::Check;
 
 constexpr int kJobs = 1000000;
 constexpr int kFetches = 3;
-
-void Check(PGresult* result, const char* what) {
-  ExecStatusType status = PQresultStatus(result);
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-    std::fprintf(stderr, "%s: %s", what, PQresultErrorMessage(result));
-    std::exit(1);
-  }
-  PQclear(result);
-}
 
 // Seconds to run `sql` and read every value of its rows, the columns that
 // `folds` names folded here; `bytes` counts what was read.
@@ -108,25 +99,9 @@ const char kFill[] =
 }  // namespace
 
 int main() {
-  const char* host = std::getenv("KX4_TEST_PGHOST");
-  if (!host || !*host) {
-    std::fprintf(stderr, "case_rules_bench: KX4_TEST_PGHOST is not set\n");
-    return 2;
-  }
-  const char* port_env = std::getenv("KX4_TEST_PGPORT");
-  const std::string port = port_env ? port_env : "5432";
-  const std::string name = "kx4casebench_" + std::to_string(getpid());
-  const std::string cs = "Provider=SQLOLEDB;Data Source=" + std::string(host) + "," + port +
-                         ";Database=" + name + ";Trusted_Connection=Yes;";
   try {
-    ado::CreateDatabase(cs);
-    const char* keys[] = {"host", "port", "dbname", nullptr};
-    const char* values[] = {host, port.c_str(), name.c_str(), nullptr};
-    PGconn* raw = PQconnectdbParams(keys, values, 0);
-    if (PQstatus(raw) != CONNECTION_OK) {
-      std::fprintf(stderr, "connect: %s", PQerrorMessage(raw));
-      return 1;
-    }
+    const kx4::bench::PgBenchDatabase db("case_rules_bench");
+    PGconn* raw = db.Raw();
     const std::string jobs = std::to_string(kJobs);
     const char* count[] = {jobs.c_str()};
     Check(PQexecParams(raw, kFill, 1, nullptr, count, nullptr, nullptr, 0), "fill");
@@ -182,14 +157,8 @@ int main() {
     std::printf(
         "folding four columns of %d jobs on the server: library %.0f ms, built-in %.0f ms\n", kJobs,
         fold_l * 1e3, fold_b * 1e3);
-    PQfinish(raw);
-    ado::DropDatabase(cs);
   } catch (const kx4::RuntimeError& e) {
     std::fprintf(stderr, "case_rules_bench: %s\n", e.what());
-    try {
-      ado::DropDatabase(cs);
-    } catch (...) {
-    }
     return 1;
   }
   return 0;

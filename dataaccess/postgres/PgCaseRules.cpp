@@ -90,11 +90,6 @@ const std::vector<CaseFunction>& CaseFunctions() {
   return functions;
 }
 
-struct ResultDeleter {
-  void operator()(PGresult* result) const { PQclear(result); }
-};
-using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
-
 // One row per finding, (kind, name, flag): 'e' the encoding; 'f' each case
 // function there is, flagged when its body is the library's ($1..$3); 'c'
 // each kx4_ci column; 'k' each key column that is not kx4_ci.  The bodies

@@ -23,11 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct ResultDeleter {
-  void operator()(PGresult* result) const { PQclear(result); }
-};
-using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
-
 // Waits until the socket is ready; false when the deadline passed first.
 bool WaitSocket(int socket, bool for_read, std::optional<Clock::time_point> deadline) {
   for (;;) {
