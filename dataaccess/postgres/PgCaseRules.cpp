@@ -215,7 +215,7 @@ std::optional<size_t> OwningSelect(const Translator& translator, size_t i) {
 }
 
 // The comma-separated items of a clause from `begin`: each [first, second)
-// of them, up to a ")" closing the level, one of `stop_words` or `end`.
+// of them, up to a ")" closing the level, one of `stops` or `end`.
 std::vector<std::pair<size_t, size_t>> SplitClause(const Translator& translator, size_t begin,
                                                    size_t end,
                                                    std::initializer_list<std::string_view> stops) {
@@ -320,10 +320,6 @@ SelectList ReadSelectList(const Translator& translator, size_t select, size_t en
   return list;
 }
 
-bool EqualNames(std::string_view a, std::string_view b) {
-  return EqualsAsciiNoCase(a, b);
-}
-
 // The column an ORDER BY item sorts a kx4_ci column by, and where the item's
 // operand ends; nullopt when the item sorts otherwise.
 struct SortKey {
@@ -353,7 +349,7 @@ std::optional<SortKey> ReadSortKey(const Translator& translator, size_t begin, s
     int matches = 0;
     if (operand->name == operand->begin) {
       for (const SelectItem& item : list.items) {
-        if (!item.name.empty() && EqualNames(item.name, operand->Name(translator))) {
+        if (!item.name.empty() && EqualsAsciiNoCase(item.name, operand->Name(translator))) {
           named = &item;
           ++matches;
         }
