@@ -4,6 +4,7 @@
 #include <string>
 
 #include <kx4data/KXData.h>
+#include <kx4data/RuntimeError.h>
 #include <kx4data/Variant.h>
 #include <kx4data/ado/Recordset.h>
 
@@ -177,7 +178,11 @@ KXErrorPtr PaperType::ChangeOrder(KXData& pinsData, int16_t pintDirection) {
   KXErrorPtr result = CheckMethodAccess(pinsData, kxsAdmin);
   if (result)
     return result;
-  const int32_t target = position_ + static_cast<int32_t>(pintDirection);
+  // 32-bit arithmetic, as the position is stored: beyond it is an overflow
+  // that moves nothing.
+  int32_t target = 0;
+  if (__builtin_add_overflow(position_, static_cast<int32_t>(pintDirection), &target))
+    throw RuntimeError(kErrOverflow, "Overflow");
   const std::string prefix = KXDataInternal::OwnerPrefix(pinsData);
   int32_t affected = 0;
   result = KXDataInternal::ExecuteNoRecords(pinsData, BuildMoveNeighbourSQL(prefix, *this, target),

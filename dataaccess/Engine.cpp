@@ -1,6 +1,7 @@
 #include "dataaccess/Engine.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "variant/Utf8.h"
 
@@ -12,6 +13,82 @@ std::string Describe(const std::vector<ProviderError>& errors) {
 }
 
 }  // namespace
+
+EngineError ContractError(ContractFault fault, std::string source, std::string_view detail) {
+  struct Text {
+    int32_t hresult;
+    int32_t native;
+    const char* sql_state;
+    const char* description;
+  };
+  // In the order of ContractFault.
+  static constexpr Text kTexts[] = {
+      {kErrTransaction, 0, "25000", "Only one transaction can be active on this session."},
+      {kErrTransaction, 3902, "25000",
+       "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+      {kErrTransaction, 3903, "25000",
+       "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."},
+      {kErrCommandFailed, 3930, "25P02",
+       "The current transaction cannot be committed and cannot support further statements: it "
+       "was rolled back after a time-out or a failure the engine could not undo alone. Roll back "
+       "the transaction."},
+      {kErrCommandFailed, 8178, "07002",
+       "The statement expects a value for a parameter which was not supplied."},
+      {kErrCommandFailed, 50000, "22021", "Text holding a NUL character cannot be stored."},
+  };
+  const Text& text = kTexts[static_cast<size_t>(fault)];
+  ProviderError e{text.native, text.description, text.sql_state, std::move(source)};
+  if (!detail.empty()) {
+    e.Description += ' ';
+    e.Description += detail;
+  }
+  return EngineError(text.hresult, {std::move(e)});
+}
+
+void RefuseNulInText(std::string_view batch, const std::vector<Parameter>& params,
+                     const std::string& source) {
+  if (batch.find('\0') != std::string_view::npos)
+    throw ContractError(ContractFault::kNulInText, source, "[in the statement text]");
+  for (const Parameter& p : params) {
+    const std::string* text = p.Value().Get<std::string>();
+    if (text && std::memchr(text->data(), '\0', text->size()))
+      throw ContractError(ContractFault::kNulInText, source, "[parameter " + p.Name() + "]");
+  }
+}
+
+bool IsTimeOut(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const EngineError& e) {
+    return e.HResult() == kErrTimeout;
+  } catch (...) {
+    return false;
+  }
+}
+
+void TransactionState::Begin() {
+  if (open_)
+    throw ContractError(ContractFault::kNestedTransaction, source_);
+  open_ = true;
+  lost_ = false;
+}
+
+void TransactionState::End(bool commit) {
+  if (!open_)
+    throw ContractError(
+        commit ? ContractFault::kNoTransactionCommit : ContractFault::kNoTransactionRollback,
+        source_);
+  const bool lost = lost_;
+  open_ = false;
+  lost_ = false;
+  if (commit && lost)
+    throw ContractError(ContractFault::kTransactionLost, source_);
+}
+
+void TransactionState::CheckUsable() const {
+  if (lost_)
+    throw ContractError(ContractFault::kTransactionLost, source_);
+}
 
 EngineError::EngineError(int32_t hresult, std::vector<ProviderError> errors)
     : std::runtime_error(Describe(errors)), hresult_(hresult), errors_(std::move(errors)) {}

@@ -27,28 +27,36 @@ namespace {
 
 }  // namespace
 
+// A field outlives neither the rows it was taken from nor their columns: its
+// record set may have been closed, or reopened with fewer columns, since.
+const ResultTable& Field::Rows() const {
+  if (!owner_->rows_)
+    Closed();
+  if (column_ >= owner_->rows_->ColumnCount())
+    NotFound();
+  return *owner_->rows_;
+}
+
 const std::string& Field::Name() const {
-  return owner_->rows_->ColumnName(column_);
+  return Rows().ColumnName(column_);
 }
 
 int32_t Field::Type() const {
-  return owner_->rows_->ColumnType(column_);
+  return Rows().ColumnType(column_);
 }
 
 Variant Field::Value() const {
-  if (!owner_->rows_)
-    Closed();
+  const ResultTable& rows = Rows();
   if (owner_->Bof() || owner_->Eof())
     NoCurrentRecord();
-  return owner_->rows_->Value(owner_->position_, column_);
+  return rows.Value(owner_->position_, column_);
 }
 
 bool Field::IsNull() const {
-  if (!owner_->rows_)
-    Closed();
+  const ResultTable& rows = Rows();
   if (owner_->Bof() || owner_->Eof())
     NoCurrentRecord();
-  return owner_->rows_->IsNull(owner_->position_, column_);
+  return rows.IsNull(owner_->position_, column_);
 }
 
 Recordset::Recordset() = default;

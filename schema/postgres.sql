@@ -244,6 +244,16 @@ END $$;
 CREATE TRIGGER kx4_flags BEFORE INSERT OR UPDATE ON tblSettings
   FOR EACH ROW EXECUTE FUNCTION kx4_flags_settings();
 
+-- @@IDENTITY: the latest identity value this session generated, NULL before
+-- the first (where lastval() fails).
+
+CREATE FUNCTION kx4_identity() RETURNS bigint LANGUAGE plpgsql VOLATILE AS $$
+BEGIN
+  RETURN lastval();
+EXCEPTION WHEN object_not_in_prerequisite_state THEN
+  RETURN NULL;
+END $$;
+
 -- Reference rows.
 
 INSERT INTO tblUnitMeasure (UnitMeasureId, Name, UnitDisplay, ReportDisplay) OVERRIDING SYSTEM VALUE

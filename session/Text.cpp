@@ -27,4 +27,21 @@ size_t CharLength(std::string_view text) {
   return n;
 }
 
+std::string LeftChars(std::string_view text, size_t count) {
+  size_t i = 0;
+  for (size_t n = 0; n < count && i < text.size(); ++n)
+    NextChar(text, i);
+  return std::string(text.substr(0, i));
+}
+
+std::string RightChars(std::string_view text, size_t count) {
+  const size_t length = CharLength(text);
+  if (length <= count)
+    return std::string(text);
+  size_t i = 0;
+  for (size_t n = 0; n < length - count; ++n)
+    NextChar(text, i);
+  return std::string(text.substr(i));
+}
+
 }  // namespace kx4

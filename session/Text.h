@@ -16,6 +16,9 @@ std::string UCase(std::string_view text);
 std::string LCase(std::string_view text);
 // Number of characters (code points); invalid bytes count one each.
 size_t CharLength(std::string_view text);
+// The first or last `count` characters (the whole text when it is shorter).
+std::string LeftChars(std::string_view text, size_t count);
+std::string RightChars(std::string_view text, size_t count);
 
 }  // namespace kx4
 

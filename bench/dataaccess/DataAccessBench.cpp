@@ -195,7 +195,10 @@ void FetchBenchmark(const std::string& cs, const std::string& path) {
   sqlite3_exec(raw, "PRAGMA cache_size=-32768; PRAGMA mmap_size=1073741824", nullptr, nullptr,
                nullptr);
   kx4::ado::sqlite::Catalog catalog;
-  catalog.Load(raw);
+  if (catalog.Load(raw) != SQLITE_OK) {
+    std::fprintf(stderr, "catalog: %s\n", sqlite3_errmsg(raw));
+    std::exit(1);
+  }
   kx4::ado::sqlite::SqliteHooks hooks(catalog);
   kx4::ado::dialect::Translator translator(hooks);
   const std::string translated = translator.Translate(list).front().sql;
@@ -234,7 +237,10 @@ void TranslateBenchmark(const std::string& path) {
   sqlite3* db = nullptr;
   sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   kx4::ado::sqlite::Catalog catalog;
-  catalog.Load(db);
+  if (catalog.Load(db) != SQLITE_OK) {
+    std::fprintf(stderr, "catalog: %s\n", sqlite3_errmsg(db));
+    std::exit(1);
+  }
   sqlite3_close(db);
   kx4::ado::sqlite::SqliteHooks hooks(catalog);
   kx4::ado::dialect::Translator translator(hooks);

@@ -49,8 +49,6 @@ bool WaitSocket(int socket, bool for_read, std::optional<Clock::time_point> dead
 }
 
 // A parameter in PostgreSQL's text form with the type it is declared as.
-// Text is declared unknown so that it takes the type of the column it meets
-// (a case-insensitive column stays case-insensitive).
 struct EncodedParameter {
   unsigned type = 0;
   bool null = false;
@@ -81,44 +79,45 @@ double ParseDouble(std::string_view text) {
   return value;
 }
 
-EncodedParameter EncodeVariant(const Variant& value) {
-  EncodedParameter out;
-  if (value.IsNull() || value.IsEmpty()) {
-    out.null = true;
-  } else if (const bool* flag = value.Get<bool>()) {
-    out.type = kOidInt2;
+// adNumeric: a number, true as -1; a value that is no number goes as its
+// own type.
+EncodedParameter EncodeNumeric(const Variant& value) {
+  EncodedParameter out{kOidNumeric, false, {}};
+  if (const bool* flag = value.Get<bool>()) {
     out.text = *flag ? "-1" : "0";
-  } else if (value.Get<int16_t>() || value.Get<uint8_t>()) {
-    out.type = kOidInt2;
-    out.text = std::to_string(value.ToLong());
-  } else if (value.Get<int32_t>()) {
-    out.type = kOidInt4;
+  } else if (value.Get<int16_t>() || value.Get<uint8_t>() || value.Get<int32_t>()) {
     out.text = std::to_string(value.ToLong());
   } else if (const float* single = value.Get<float>()) {
-    out.type = kOidFloat4;
     out.text = FloatText(*single);
   } else if (const double* real = value.Get<double>()) {
-    out.type = kOidFloat8;
     out.text = FloatText(*real);
   } else if (const Currency* money = value.Get<Currency>()) {
-    out.type = kOidNumeric;
     out.text = CurrencyText(money->Ticks());
   } else if (const DateTime* date = value.Get<DateTime>()) {
     out.type = kOidTimestamp;
     out.text = TimestampText(date->Seconds());
   } else {
+    out.type = kOidText;
     out.text = value.ToString();
   }
   return out;
 }
 
+// The type the parameter's ADO type names; text goes as text, and the case
+// rules' rewriting makes comparisons with names fold.  A null is not sent:
+// the translation wrote NULL in its place, and its slot is declared text and
+// never read.
 EncodedParameter Encode(const Parameter& parameter) {
   const Variant& value = parameter.Value();
   EncodedParameter out;
+  if (value.IsNull() || value.IsEmpty()) {
+    return EncodedParameter{kOidText, true, {}};
+  }
   switch (parameter.Type()) {
     case adSmallInt:
     case adTinyInt:
     case adUnsignedTinyInt:
+    case adBoolean:
       out.type = kOidInt2;
       break;
     case adInteger:
@@ -141,9 +140,6 @@ EncodedParameter Encode(const Parameter& parameter) {
     case adDBTimeStamp:
       out.type = kOidTimestamp;
       break;
-    case adBoolean:
-      out.type = kOidInt2;
-      break;
     case adBSTR:
     case adChar:
     case adWChar:
@@ -151,18 +147,16 @@ EncodedParameter Encode(const Parameter& parameter) {
     case adVarWChar:
     case adLongVarChar:
     case adLongVarWChar:
-      break;
+      out.type = kOidText;
+      out.text = value.ToString();
+      return out;
     default:
-      // adNumeric and the rest: whatever the value holds.
-      return EncodeVariant(value);
-  }
-  if (value.IsNull() || value.IsEmpty()) {
-    out.null = true;
-    return out;
+      return EncodeNumeric(value);
   }
   switch (out.type) {
     case kOidInt2:
-      out.text = parameter.Type() == adBoolean ? (value.ToBoolean() ? "-1" : "0")
+      // A bit holds 1 for true.
+      out.text = parameter.Type() == adBoolean ? (value.ToBoolean() ? "1" : "0")
                                                : std::to_string(value.ToLong());
       break;
     case kOidInt4:
@@ -178,11 +172,8 @@ EncodedParameter Encode(const Parameter& parameter) {
     case kOidNumeric:
       out.text = CurrencyText(value.ToCurrency().Ticks());
       break;
-    case kOidTimestamp:
-      out.text = TimestampText(value.ToDate().Seconds());
-      break;
     default:
-      out.text = value.ToString();
+      out.text = TimestampText(value.ToDate().Seconds());
       break;
   }
   return out;
@@ -197,7 +188,8 @@ EngineError ValueError(std::string_view column, std::string_view text) {
 
 }  // namespace
 
-PgConnection::PgConnection(const ConnectParams& params) : read_only_(params.ReadOnly()) {
+PgConnection::PgConnection(const ConnectParams& params)
+    : read_only_(params.ReadOnly()), transaction_(kErrorSource) {
   std::vector<const char*> keywords = params.Keywords();
   std::vector<const char*> values = params.ValuesArray();
   conn_ = PQconnectStartParams(keywords.data(), values.data(), 0);
@@ -269,21 +261,30 @@ void PgConnection::LoadCaseRules() {
 }
 
 void PgConnection::BeginTransaction() {
-  Command(read_only_ ? "BEGIN READ ONLY" : "BEGIN");
+  transaction_.Begin();
+  release_pending_ = false;
+  try {
+    Command(read_only_ ? "BEGIN READ ONLY" : "BEGIN");
+  } catch (...) {
+    transaction_.End(false);
+    throw;
+  }
 }
 
 void PgConnection::CommitTransaction() {
+  release_pending_ = false;
+  transaction_.End(true);
   ResultPtr result(PQexec(conn_, "COMMIT"));
-  if (!result) {
+  if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
     timeout_ms_ = -1;
-    throw ConnectionError(conn_, false);
-  }
-  if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
-    timeout_ms_ = -1;
-    if (PQstatus(conn_) == CONNECTION_BAD) {
+    if (!result || PQstatus(conn_) == CONNECTION_BAD) {
       throw ConnectionError(conn_, false);
     }
-    throw ResultError(result.get());
+    EngineError error = ResultError(result.get());
+    if (PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+      ResultPtr(PQexec(conn_, "ROLLBACK"));
+    }
+    throw error;
   }
   // COMMIT of a transaction that a failed statement doomed rolls it back
   // and says so only in its command tag.
@@ -295,14 +296,35 @@ void PgConnection::CommitTransaction() {
 }
 
 void PgConnection::RollbackTransaction() {
+  release_pending_ = false;
+  transaction_.End(false);
   // A SET inside the transaction is undone with it.
   timeout_ms_ = -1;
-  Command("ROLLBACK");
+  if (PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+    Command("ROLLBACK");
+  }
+}
+
+void PgConnection::RecoverTransaction(bool timed_out) {
+  timeout_ms_ = -1;
+  release_pending_ = false;
+  if (!timed_out) {
+    ResultPtr result(PQexec(conn_, "ROLLBACK TO SAVEPOINT kx4_batch; RELEASE SAVEPOINT kx4_batch"));
+    if (result && PQresultStatus(result.get()) == PGRES_COMMAND_OK) {
+      return;
+    }
+  }
+  // SQLite cannot keep a transaction whose statement ran out of time; so
+  // that both engines behave alike, neither keeps it.
+  if (PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+    ResultPtr(PQexec(conn_, "ROLLBACK"));
+  }
+  transaction_.Lose();
 }
 
 std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
                                                  const std::vector<Parameter>& params,
-                                                 int32_t timeout_ms) {
+                                                 int32_t timeout_ms, bool hold) {
   // Everything is encoded before anything is sent, so that a missing or
   // unconvertible value leaves the server untouched.
   struct Query {
@@ -314,16 +336,27 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
     bool statement;  // one of the batch's, as opposed to BEGIN, SET, COMMIT
   };
   std::vector<Query> queries;
-  queries.reserve(batch.statements.size() + 3);
+  queries.reserve(batch.statements.size() + 4);
   auto own = [&queries](std::string sql) {
     queries.push_back(Query{std::move(sql), nullptr, {}, {}, {}, false});
     queries.back().sql = queries.back().owned.c_str();
   };
-  // A read-only session runs each batch in a read-only transaction of its
-  // own: nothing the batch calls can turn it into a writing one.
-  const bool wrap = read_only_ && PQtransactionStatus(conn_) == PQTRANS_IDLE;
-  if (wrap) {
+  // Inside the caller's transaction the batch runs under a savepoint, kept
+  // until the next batch so that rows that cannot be read still undo it.  A
+  // read-only session runs each batch in a read-only transaction of its own:
+  // nothing the batch calls can turn it into a writing one.  A held batch
+  // stays open until its rows are read.
+  const bool savepoint = transaction_.Open();
+  const bool wrap = !savepoint && read_only_;
+  if (savepoint) {
+    if (release_pending_) {
+      own("RELEASE SAVEPOINT kx4_batch");
+    }
+    own("SAVEPOINT kx4_batch");
+  } else if (wrap) {
     own("BEGIN READ ONLY");
+  } else if (hold) {
+    own("BEGIN");
   }
   const bool set_timeout = timeout_ms != timeout_ms_;
   if (set_timeout) {
@@ -339,10 +372,8 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
         continue;
       }
       if (static_cast<size_t>(index) >= params.size()) {
-        throw MakeError(kErrCommandFailed, 201,
-                        "The statement expects a value for parameter $" +
-                            std::to_string(index + 1) + ", which was not supplied.",
-                        "07002");
+        throw ContractError(ContractFault::kMissingParameter, kErrorSource,
+                            "[$" + std::to_string(index + 1) + "]");
       }
       query.parameters.push_back(Encode(params[static_cast<size_t>(index)]));
     }
@@ -422,11 +453,14 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
     // The SET of the time-out went with the failed transaction.
     timeout_ms_ = -1;
     EngineError error = ResultError(results[failed].get());
-    if (wrap && PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+    if (savepoint) {
+      RecoverTransaction(error.HResult() == kErrTimeout);
+    } else if (PQtransactionStatus(conn_) != PQTRANS_IDLE) {
       ResultPtr(PQexec(conn_, "ROLLBACK"));
     }
     throw error;
   }
+  release_pending_ = savepoint;
   timeout_ms_ = timeout_ms;
   std::vector<PGresult*> statements;
   for (size_t i = 0; i < results.size(); ++i) {
@@ -440,15 +474,25 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
 bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>& params,
                            int32_t timeout_seconds, ResultTable* rows, int64_t& affected) {
   affected = -1;
-  const PgBatch& translated = translator_.Translate(batch, read_only_);
+  RefuseNulInText(batch, params, kErrorSource);
+  transaction_.CheckUsable();
+  std::vector<bool> nulls(params.size());
+  for (size_t i = 0; i < params.size(); ++i) {
+    nulls[i] = params[i].Value().IsNull() || params[i].Value().IsEmpty();
+  }
+  const PgBatch& translated = translator_.Translate(batch, read_only_, nulls);
   if (translated.statements.empty()) {
     return false;
   }
+  // A batch of several statements whose rows are wanted runs in a
+  // transaction that ends only once the rows are read: a value that cannot
+  // be read then undoes the batch, as a failed statement would.
+  const bool hold = rows && !read_only_ && !transaction_.Open() && translated.statements.size() > 1;
   std::vector<ResultPtr> results;
   // statement_timeout is in milliseconds, at most INT_MAX.
   const int64_t timeout_ms = std::min<int64_t>(int64_t{std::max(0, timeout_seconds)} * 1000,
                                                std::numeric_limits<int32_t>::max());
-  for (PGresult* result : RunPipeline(translated, params, static_cast<int32_t>(timeout_ms))) {
+  for (PGresult* result : RunPipeline(translated, params, static_cast<int32_t>(timeout_ms), hold)) {
     results.emplace_back(result);
   }
   const PGresult* last_set = nullptr;
@@ -467,10 +511,24 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
       affected = (affected < 0 ? 0 : affected) + count.value_or(0);
     }
   }
-  if (last_set && rows) {
-    ResultTable table;
-    Fill(last_set, *last_statement, translated.spellings, table);
-    *rows = std::move(table);
+  try {
+    if (last_set && rows) {
+      ResultTable table;
+      Fill(last_set, *last_statement, translated.spellings, table);
+      *rows = std::move(table);
+    }
+    if (hold) {
+      Command("COMMIT");
+    }
+  } catch (...) {
+    if (transaction_.Open()) {
+      RecoverTransaction(false);
+    } else if (PQtransactionStatus(conn_) == PQTRANS_INTRANS ||
+               PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+      timeout_ms_ = -1;
+      ResultPtr(PQexec(conn_, "ROLLBACK"));
+    }
+    throw;
   }
   return last_set != nullptr;
 }

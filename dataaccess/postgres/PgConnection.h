@@ -2,7 +2,10 @@
 //
 // A batch's statements go to the server in one pipeline: one round trip, and
 // outside a caller's transaction one implicit transaction, so a batch that
-// fails part-way changes nothing.  The statement time-out is a SET in the
+// fails part-way changes nothing.  Inside the caller's transaction the
+// pipeline opens with a savepoint and ends by releasing it, so that a failed
+// batch is rolled back to it and the transaction goes on, as on the server
+// the statements were written for.  The statement time-out is a SET in the
 // same pipeline, sent only when it changes.  A read-mode session starts
 // read-only and runs every batch in a read-only transaction of its own.
 // Result columns take the types a SQL Server provider reports: smallint
@@ -53,8 +56,13 @@ class PgConnection final : public EngineConnection {
  private:
   void Command(const char* sql);
   // Sends the statements in one round trip; throws the first failure.
+  // `hold` leaves the batch's own transaction open for the caller to end.
   std::vector<PGresult*> RunPipeline(const PgBatch& batch, const std::vector<Parameter>& params,
-                                     int32_t timeout_ms);
+                                     int32_t timeout_ms, bool hold);
+  // After a batch failed inside the caller's transaction: back to the batch's
+  // savepoint, or, after a time-out or when that fails, the whole
+  // transaction rolled back and lost.
+  void RecoverTransaction(bool timed_out);
   // `statement` produced the result.
   void Fill(const PGresult* result, const PgStatement& statement,
             const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows);
@@ -68,7 +76,9 @@ class PgConnection final : public EngineConnection {
   PGconn* conn_ = nullptr;
   PgTranslator translator_;
   bool read_only_ = false;
-  int64_t timeout_ms_ = -1;  // statement_timeout in force; -1 = not known
+  TransactionState transaction_;
+  bool release_pending_ = false;  // the last batch's savepoint is still there
+  int64_t timeout_ms_ = -1;       // statement_timeout in force; -1 = not known
   std::unordered_map<unsigned, std::vector<int>> flag_columns_;
   std::optional<std::unordered_set<std::string>> money_columns_;
 };

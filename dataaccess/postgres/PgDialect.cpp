@@ -291,10 +291,17 @@ std::vector<std::string> AggregatedColumns(std::string_view select) {
 class PgTranslator::Hooks final : public dialect::Hooks {
  public:
   void Placeholder(int index, std::string& out) const override {
+    if (null_markers && static_cast<size_t>(index) < null_markers->size() &&
+        (*null_markers)[static_cast<size_t>(index)]) {
+      out += "NULL";
+      return;
+    }
     out += '$';
     out += std::to_string(index + 1);
   }
-  void Identity(std::string& out) const override { out += "lastval()"; }
+  // lastval() fails before the session's first identity; the schema's
+  // kx4_identity() gives NULL then.
+  void Identity(std::string& out) const override { out += "kx4_identity()"; }
   // The server's local clock, to the second like the column it fills.
   void CurrentTime(std::string& out) const override { out += "LOCALTIMESTAMP(0)"; }
   void CastSmallDateTime(std::string_view expr, std::string& out) const override {
@@ -351,6 +358,7 @@ class PgTranslator::Hooks final : public dialect::Hooks {
   }
 
   CaseColumns case_columns;
+  const std::vector<bool>* null_markers = nullptr;  // for the batch being translated
 };
 
 PgTranslator::PgTranslator() : hooks_(std::make_unique<Hooks>()), translator_(*hooks_) {}
@@ -361,14 +369,18 @@ void PgTranslator::SetCaseColumns(CaseColumns columns) {
   hooks_->case_columns = std::move(columns);
 }
 
-const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only) {
+const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
+                                       const std::vector<bool>& null_markers) {
   batch_.statements.clear();
   batch_.spellings.clear();
   // An expression column is named after its function: UPPER(x) keeps the
   // name it had before the case rules renamed the function.
   batch_.spellings.emplace("kx4_upper", "upper");
   batch_.spellings.emplace("kx4_lower", "lower");
-  for (const dialect::Statement& statement : translator_.Translate(batch)) {
+  hooks_->null_markers = &null_markers;
+  const std::vector<dialect::Statement>& statements = translator_.Translate(batch);
+  hooks_->null_markers = nullptr;
+  for (const dialect::Statement& statement : statements) {
     if (read_only) {
       CheckReadOnly(statement.sql);
     }

@@ -38,9 +38,12 @@ class PgTranslator {
 
   // Splits and rewrites `batch`; SET NOCOUNT vanishes.  On a read-only
   // session a statement that could lift the read-only state (SET or RESET of
-  // it, transaction control, DO, set_config) is refused.  Throws EngineError.
-  // The result stays valid until the next call.
-  const PgBatch& Translate(std::string_view batch, bool read_only);
+  // it, transaction control, DO, set_config) is refused.  A marker whose
+  // value is null (`null_markers`, by batch position) becomes the literal
+  // NULL, which takes the type of its place; its $n is left unused.  Throws
+  // EngineError.  The result stays valid until the next call.
+  const PgBatch& Translate(std::string_view batch, bool read_only,
+                           const std::vector<bool>& null_markers = {});
   // The database's kx4_ci columns, which comparisons and sorting fold.
   void SetCaseColumns(CaseColumns columns);
 

@@ -151,6 +151,9 @@ int32_t HResultFor(std::string_view sqlstate) {
       sqlstate.substr(0, 4) == "57P0") {
     return kErrProviderFailure;
   }
+  if (cls == "23") {
+    return kErrIntegrityViolation;  // a constraint refused the change
+  }
   return kErrCommandFailed;
 }
 

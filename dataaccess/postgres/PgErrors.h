@@ -36,7 +36,8 @@ inline constexpr int32_t kNativeCommitFailed = 3930;  // transaction doomed by a
 int32_t NativeErrorFor(std::string_view sqlstate, std::string_view constraint = {});
 
 // The HRESULT of a failed call with this SQLSTATE: time-outs and connection
-// failures have their own, every other statement failure is a failed command.
+// failures have their own, a refusal by a constraint is an integrity
+// violation, every other statement failure is a failed command.
 int32_t HResultFor(std::string_view sqlstate);
 
 // From the error fields of a failed result.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <thread>
@@ -83,6 +84,24 @@ void MapDeclared(const char* declared, Reader& reader, int32_t& type) {
   }
 }
 
+// @@IDENTITY: the connection's latest identity key, NULL before the first.
+void IdentityFunction(sqlite3_context* ctx, int, sqlite3_value**) {
+  const auto* identity = static_cast<const std::optional<int64_t>*>(sqlite3_user_data(ctx));
+  if (*identity)
+    sqlite3_result_int64(ctx, **identity);
+  else
+    sqlite3_result_null(ctx);
+}
+
+// The value of a literal IsNumberLiteral accepts, whatever the locale.
+double LiteralValue(std::string_view s) {
+  if (!s.empty() && s.front() == '+')
+    s.remove_prefix(1);
+  double value = 0;
+  std::from_chars(s.data(), s.data() + s.size(), value);
+  return value;
+}
+
 bool IsNumberLiteral(std::string_view s) {
   if (!s.empty() && (s[0] == '-' || s[0] == '+'))
     s.remove_prefix(1);
@@ -118,21 +137,30 @@ bool Catalog::Equal::operator()(std::string_view a, std::string_view b) const {
   return true;
 }
 
-void Catalog::Load(sqlite3* db) {
+int Catalog::Load(sqlite3* db) {
   tables_.clear();
   money_names_.clear();
+  identity_tables_.clear();
   sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db,
-                         "SELECT m.name, p.name, p.type FROM sqlite_schema m, "
-                         "pragma_table_info(m.name) p WHERE m.type = 'table'",
-                         -1, &st, nullptr) != SQLITE_OK)
-    return;
-  while (sqlite3_step(st) == SQLITE_ROW) {
+  int rc = sqlite3_prepare_v2(db,
+                              "SELECT m.name, p.name, p.type, p.pk FROM sqlite_schema m, "
+                              "pragma_table_info(m.name) p WHERE m.type = 'table'",
+                              -1, &st, nullptr);
+  if (rc != SQLITE_OK)
+    return rc;
+  std::vector<std::string> composite_keys;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     const char* table = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     const char* column = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
     const char* type = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
     if (!table || !column || !type)
       continue;
+    // Only a key of one INTEGER column is the rowid, which an insert assigns.
+    const int key = sqlite3_column_int(st, 3);
+    if (key == 1 && UpperAscii(type) == "INTEGER")
+      identity_tables_[table] = ColumnKind::kPlain;
+    else if (key > 1)
+      composite_keys.push_back(table);
     Reader reader;
     int32_t ado;
     MapDeclared(type, reader, ado);
@@ -148,6 +176,15 @@ void Catalog::Load(sqlite3* db) {
       money_names_[column] = kind;
   }
   sqlite3_finalize(st);
+  if (rc != SQLITE_DONE) {
+    tables_.clear();
+    money_names_.clear();
+    identity_tables_.clear();
+    return rc;
+  }
+  for (const std::string& table : composite_keys)
+    identity_tables_.erase(table);
+  return SQLITE_OK;
 }
 
 ColumnKind Catalog::Kind(std::string_view table, std::string_view column) const {
@@ -162,8 +199,12 @@ bool Catalog::IsMoneyColumn(std::string_view column) const {
   return money_names_.find(column) != money_names_.end();
 }
 
+bool Catalog::HasIdentity(std::string_view table) const {
+  return identity_tables_.find(table) != identity_tables_.end();
+}
+
 void SqliteHooks::Identity(std::string& out) const {
-  out += "last_insert_rowid()";
+  out += "kx4_identity()";
 }
 
 void SqliteHooks::CurrentTime(std::string& out) const {
@@ -189,14 +230,17 @@ void SqliteHooks::AssignedValue(std::string_view table, std::string_view column,
   switch (catalog_.Kind(table, column)) {
     case ColumnKind::kFlag:
       if (IsNumberLiteral(expr)) {
-        out += expr.find_first_of("123456789") != std::string_view::npos ? '1' : '0';
+        if (const std::optional<bool> bit = FlagValue(LiteralValue(expr))) {
+          out += *bit ? '1' : '0';
+          return;
+        }
       } else if (expr == "NULL" || expr == "null") {
         out += expr;
-      } else {
-        out += "((";
-        out += expr;
-        out += ") <> 0)";
+        return;
       }
+      out += "kx4_flag(";
+      out += expr;
+      out += ')';
       return;
     case ColumnKind::kMoney:
       if (IsNumberLiteral(expr)) {
@@ -240,7 +284,10 @@ struct SqliteConnection::Prepared {
 };
 
 SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string path)
-    : path_(std::move(path)), name_(options.database), read_only_(options.mode == adModeRead) {
+    : path_(std::move(path)),
+      name_(options.database),
+      read_only_(options.mode == adModeRead),
+      transaction_(kErrorSource) {
   struct stat st = {};
   if (stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
     throw MakeError(kErrProviderFailure, 4060, "42000",
@@ -249,13 +296,15 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
                         path_ + "]");
   const int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                     SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
-  int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
-  if (rc != SQLITE_OK) {
-    EngineError e = Translate(db_, SQLITE_CANTOPEN, name_, false);
+  auto fail = [this](int rc) {
+    EngineError e = Translate(db_, rc, name_, false);
     sqlite3_close_v2(db_);
     db_ = nullptr;
     throw e;
-  }
+  };
+  int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK)
+    fail(SQLITE_CANTOPEN);
   if (options.connect_timeout > 0)
     deadline_ = Clock::now() + std::chrono::seconds(options.connect_timeout);
   sqlite3_busy_handler(db_, &SqliteConnection::OnBusy, this);
@@ -265,14 +314,17 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
   // Reading the schema proves the file is a database.
   if (rc == SQLITE_OK)
     rc = sqlite3_exec(db_, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) {
-    EngineError e = Translate(db_, (rc & 0xFF) == SQLITE_BUSY ? rc : SQLITE_CANTOPEN, name_, false);
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
-    throw e;
-  }
+  if (rc != SQLITE_OK)
+    fail((rc & 0xFF) == SQLITE_BUSY ? rc : SQLITE_CANTOPEN);
   deadline_ = Clock::time_point::max();
-  catalog_.Load(db_);
+  // Without the catalog flags and money would go unconverted: no connection.
+  rc = catalog_.Load(db_);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function_v2(db_, "kx4_identity", 0, SQLITE_UTF8, &identity_,
+                                    IdentityFunction, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK)
+    fail(rc);
+  sqlite3_update_hook(db_, &SqliteConnection::OnRowChange, this);
   try {
     CheckCaseRules(db_, name_);
   } catch (...) {
@@ -293,6 +345,13 @@ SqliteConnection::~SqliteConnection() {
   if (queue_.Held())
     queue_.Release();
   sqlite3_close_v2(db_);
+}
+
+void SqliteConnection::OnRowChange(void* self, int op, const char*, const char* table,
+                                   long long rowid) {
+  auto* c = static_cast<SqliteConnection*>(self);
+  if (op == SQLITE_INSERT && c->catalog_.HasIdentity(table))
+    c->identity_ = rowid;
 }
 
 int SqliteConnection::OnBusy(void* self, int count) {
@@ -320,6 +379,13 @@ void SqliteConnection::Fail(int rc) {
 void SqliteConnection::Run(const char* sql) {
   const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK)
+    Fail(rc);
+}
+
+void SqliteConnection::LoadCatalog() {
+  const int rc = catalog_.Load(db_);
+  catalog_stale_ = rc != SQLITE_OK;
+  if (catalog_stale_)
     Fail(rc);
 }
 
@@ -406,8 +472,7 @@ void SqliteConnection::Bind(sqlite3_stmt* st, const dialect::Statement& s,
   for (int j = 0; j < s.param_count && j < markers; ++j) {
     const size_t index = static_cast<size_t>(s.first_param + j);
     if (index >= params.size())
-      throw MakeError(kErrCommandFailed, 8178, "07002",
-                      "No value given for one or more required parameters.");
+      throw ContractError(ContractFault::kMissingParameter, kErrorSource);
     const Parameter& p = params[index];
     const Variant& v = p.Value();
     const int at = j + 1;
@@ -561,9 +626,8 @@ void SqliteConnection::Fetch(Prepared& p, ResultTable& rows) {
 
 void SqliteConnection::BeginWrite(Clock::time_point deadline) {
   if (queue_.IsOpen() && !queue_.Acquire(deadline))
-    throw MakeError(kErrTimeout, kNativeLockTimeout, "HYT00",
-                    "Lock request time out period exceeded. [waiting for the other writers of \"" +
-                        name_ + "\"]");
+    throw MakeError(kErrTimeout, kNativeQueryTimeout, "HYT00",
+                    "Query timeout expired. [waiting for the other writers of \"" + name_ + "\"]");
   const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     queue_.Release();
@@ -589,10 +653,13 @@ void SqliteConnection::EndWrite(bool commit) {
 
 bool SqliteConnection::Execute(std::string_view batch, const std::vector<Parameter>& params,
                                int32_t timeout_seconds, ResultTable* rows, int64_t& affected) {
+  RefuseNulInText(batch, params, kErrorSource);
+  transaction_.CheckUsable();
+  if (catalog_stale_)
+    LoadCatalog();
   const std::vector<dialect::Statement>& statements = translator_->Translate(batch);
   if (static_cast<size_t>(translator_->ParamCount()) > params.size())
-    throw MakeError(kErrCommandFailed, 8178, "07002",
-                    "No value given for one or more required parameters.");
+    throw ContractError(ContractFault::kMissingParameter, kErrorSource);
   deadline_ = timeout_seconds > 0 ? Clock::now() + std::chrono::seconds(timeout_seconds)
                                   : Clock::time_point::max();
   timed_out_ = false;
@@ -606,22 +673,30 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
     schema |= s.kind == dialect::StatementKind::kOther;
   }
   // Autocommit writes run as one write transaction in the writers' queue, so
-  // an insert and its identity query stay together.
+  // an insert and its identity query stay together.  Inside the caller's
+  // transaction a savepoint makes a batch of several statements one unit (a
+  // single statement is one already, unless the catalog it changed cannot be
+  // read back).
   bool own = false;
+  bool savepoint = false;
   bool produced = false;
   int64_t changed = 0;
   bool changes = false;
   try {
-    if (in_transaction_ && !begun_) {
+    if (transaction_.Open() && !begun_) {
       if (read_only_) {
         Run("BEGIN");
         begun_ = true;
       } else {
         BeginWrite(deadline_);
       }
-    } else if (!in_transaction_ && writes && !read_only_) {
+    } else if (!transaction_.Open() && writes && !read_only_) {
       BeginWrite(deadline_);
       own = true;
+    }
+    if (transaction_.Open() && (statements.size() > 1 || schema)) {
+      Run("SAVEPOINT kx4_batch");
+      savepoint = true;
     }
     for (const auto& s : statements) {
       Prepared& p = Prepare(s.sql);
@@ -649,55 +724,67 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
       }
       sqlite3_reset(p.stmt);
     }
+    // Before the commit, so that a catalog that cannot be read fails the batch.
+    if (schema)
+      LoadCatalog();
+    if (savepoint)
+      Run("RELEASE kx4_batch");
     if (own)
       EndWrite(true);
   } catch (...) {
-    for (auto& p : cache_)
-      sqlite3_reset(p->stmt);
-    if (own) {
-      EndWrite(false);
-    } else if (begun_ && sqlite3_get_autocommit(db_)) {
-      // The engine ended the transaction itself (I/O error, interrupt).
-      begun_ = false;
-      queue_.Release();
-    }
-    if (timeout_seconds > 0)
-      sqlite3_progress_handler(db_, 0, nullptr, nullptr);
-    deadline_ = Clock::time_point::max();
-    if (schema)
-      catalog_.Load(db_);
+    Recover(own, savepoint, IsTimeOut(std::current_exception()), schema);
     throw;
   }
   if (timeout_seconds > 0)
     sqlite3_progress_handler(db_, 0, nullptr, nullptr);
   deadline_ = Clock::time_point::max();
-  if (schema)
-    catalog_.Load(db_);
   affected = changes ? changed : -1;
   return produced;
 }
 
+void SqliteConnection::Recover(bool own, bool savepoint, bool timed_out, bool schema) {
+  for (auto& p : cache_)
+    sqlite3_reset(p->stmt);
+  sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+  deadline_ = Clock::time_point::max();
+  if (own) {
+    EndWrite(false);
+  } else if (transaction_.Open()) {
+    if (begun_ && sqlite3_get_autocommit(db_)) {
+      // The engine ended the transaction itself (an interrupted write, an
+      // I/O error).
+      begun_ = false;
+      queue_.Release();
+      transaction_.Lose();
+    } else if (timed_out) {
+      // SQLite loses the transaction when a write runs out of time; a read
+      // that does loses it too, so that no engine keeps a transaction
+      // another would have lost.
+      EndWrite(false);
+      transaction_.Lose();
+    } else if (savepoint && sqlite3_exec(db_, "ROLLBACK TO kx4_batch; RELEASE kx4_batch", nullptr,
+                                         nullptr, nullptr) != SQLITE_OK) {
+      EndWrite(false);
+      transaction_.Lose();
+    }
+  }
+  if (schema)
+    catalog_stale_ = catalog_.Load(db_) != SQLITE_OK;
+}
+
 void SqliteConnection::BeginTransaction() {
-  if (in_transaction_)
-    throw MakeError(kErrTransaction, 0, "25000", "Cannot start more transactions on this session.");
-  in_transaction_ = true;
+  transaction_.Begin();
   begun_ = false;
 }
 
 void SqliteConnection::CommitTransaction() {
-  if (!in_transaction_)
-    throw MakeError(kErrTransaction, 3902, "25000",
-                    "The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION.");
-  in_transaction_ = false;
+  transaction_.End(true);
   if (begun_)
     EndWrite(true);
 }
 
 void SqliteConnection::RollbackTransaction() {
-  if (!in_transaction_)
-    throw MakeError(kErrTransaction, 3903, "25000",
-                    "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
-  in_transaction_ = false;
+  transaction_.End(false);
   if (begun_)
     EndWrite(false);
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,9 +25,12 @@ enum class ColumnKind : uint8_t { kPlain, kFlag, kMoney };
 // to case.  Read from the database when a connection opens.
 class Catalog {
  public:
-  void Load(sqlite3* db);
+  // Returns SQLITE_OK, or the failure that left the catalog empty.
+  [[nodiscard]] int Load(sqlite3* db);
   ColumnKind Kind(std::string_view table, std::string_view column) const;
   bool IsMoneyColumn(std::string_view column) const;
+  // Whether the table's key is an identity (an INTEGER PRIMARY KEY).
+  bool HasIdentity(std::string_view table) const;
 
  private:
   struct Hash {
@@ -40,6 +44,7 @@ class Catalog {
   using Columns = std::unordered_map<std::string, ColumnKind, Hash, Equal>;
   std::unordered_map<std::string, Columns, Hash, Equal> tables_;
   Columns money_names_;
+  Columns identity_tables_;  // the kind is unused
 };
 
 // SQLite's spellings of the dialect's idioms; flags and money are found in
@@ -84,9 +89,15 @@ class SqliteConnection final : public EngineConnection {
   void Run(const char* sql);
   void BeginWrite(Clock::time_point deadline);
   void EndWrite(bool commit);
+  void LoadCatalog();
+  // Puts the connection back after a failed batch, as the engine contract
+  // says; `savepoint` tells that the batch ran inside one.
+  void Recover(bool own, bool savepoint, bool timed_out, bool schema);
   [[noreturn]] void Fail(int rc);
   static int OnBusy(void* self, int count);
   static int OnProgress(void* self);
+  static void OnRowChange(void* self, int op, const char* database, const char* table,
+                          long long rowid);
 
   sqlite3* db_ = nullptr;
   std::string path_;
@@ -97,8 +108,10 @@ class SqliteConnection final : public EngineConnection {
   std::unique_ptr<dialect::Translator> translator_;
   std::vector<std::unique_ptr<Prepared>> cache_;  // most recent first
   WriterQueue queue_;
-  bool in_transaction_ = false;  // BeginTransaction called
-  bool begun_ = false;           // BEGIN issued
+  TransactionState transaction_;
+  bool begun_ = false;               // BEGIN issued for the caller's transaction or a batch
+  bool catalog_stale_ = false;       // a reload failed; retried before the next batch
+  std::optional<int64_t> identity_;  // @@IDENTITY
   Clock::time_point deadline_ = Clock::time_point::max();
   bool timed_out_ = false;
 };

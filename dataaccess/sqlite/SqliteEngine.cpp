@@ -100,16 +100,28 @@ class Engine final : public ado::Engine {
     if (rc != SQLITE_OK) {
       EngineError e = Translate(db, rc, options.database, false);
       sqlite3_close_v2(db);
-      DropDatabase(options);
+      try {
+        DropDatabase(options);
+      } catch (const EngineError&) {
+        // The first failure is the one to report.
+      }
       throw e;
     }
     sqlite3_close_v2(db);
   }
 
+  // Removes every file it can; the first failure other than a missing file
+  // is reported.
   void DropDatabase(const ConnectionOptions& options) const override {
     const std::string path = DatabasePath(options);
-    for (const char* suffix : {"", "-wal", "-shm", "-journal", "-kx4q"})
-      ::unlink((path + suffix).c_str());
+    std::string failure;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal", "-kx4q"}) {
+      const std::string file = path + suffix;
+      if (::unlink(file.c_str()) != 0 && errno != ENOENT && failure.empty())
+        failure = "DROP DATABASE failed: cannot remove " + file + ": " + std::strerror(errno);
+    }
+    if (!failure.empty())
+      throw MakeError(kErrProviderFailure, 5120, "42000", failure);
   }
 };
 

@@ -59,6 +59,14 @@ EngineError Translate(sqlite3* db, int rc, std::string_view database, bool timed
                        "Cannot insert the value NULL into column '" + After(message, "failed: ") +
                            "'; column does not allow nulls." + engine);
     case SQLITE_CONSTRAINT_CHECK:
+      // The schema names its range checks after the column type.
+      if (const std::string check = After(message, "failed: ");
+          check == "kx4_smallint" || check == "kx4_int")
+        return MakeError(kErrCommandFailed, 8115, "22003",
+                         "Arithmetic overflow error converting expression to data type " +
+                             check.substr(4) + "." + engine);
+      return MakeError(kErrIntegrityViolation, 547, "23000",
+                       "The statement conflicted with a constraint." + engine);
     case SQLITE_CONSTRAINT_FOREIGNKEY:
       return MakeError(kErrIntegrityViolation, 547, "23000",
                        "The statement conflicted with a constraint." + engine);
@@ -120,6 +128,8 @@ EngineError Translate(sqlite3* db, int rc, std::string_view database, bool timed
     return MakeError(
         kErrCommandFailed, 209, "42000",
         "Ambiguous column name '" + After(message, "ambiguous column name: ") + "'." + engine);
+  if (message == kOverflowSmallInt)
+    return MakeError(kErrCommandFailed, 8115, "22003", message);
   if (StartsWith(message, "Conversion failed"))
     return MakeError(kErrCommandFailed, 241, "22007", message);
   if (StartsWith(message, "The invalid escape character"))

@@ -19,6 +19,11 @@ inline constexpr int32_t kNativeQueryTimeout = -2;   // the client's "Timeout ex
 inline constexpr int32_t kNativeLockTimeout = 1222;  // lock request time-out
 inline constexpr int32_t kNativeOther = 50000;       // no counterpart; the text tells
 
+// The text of a value refused by a small column (kx4_flag, the schema's
+// kx4_smallint and kx4_int checks); reported as 8115.
+inline constexpr char kOverflowSmallInt[] =
+    "Arithmetic overflow error converting expression to data type smallint.";
+
 EngineError MakeError(int32_t hresult, int32_t native, std::string sql_state,
                       std::string description);
 // The error of the failed call `rc` on `db`.  `database` names the database

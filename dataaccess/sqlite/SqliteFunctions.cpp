@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "dataaccess/CaseRules.h"
@@ -55,6 +56,26 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
   }
   sqlite3_result_int(ctx, Like(TextArg(argv[0]), TextArg(argv[1]), escape) ? 1 : 0);
+}
+
+void FlagFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  const int type = sqlite3_value_type(v);
+  if (type == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  if (type != SQLITE_INTEGER && type != SQLITE_FLOAT)
+    return sqlite3_result_int(ctx, 1);  // what "text <> 0" gives
+  std::optional<bool> bit;
+  if (type == SQLITE_INTEGER) {
+    const sqlite3_int64 n = sqlite3_value_int64(v);
+    if (n >= INT16_MIN && n <= INT16_MAX)
+      bit = n != 0;
+  } else {
+    bit = FlagValue(sqlite3_value_double(v));
+  }
+  if (!bit)
+    return sqlite3_result_error(ctx, kOverflowSmallInt, -1);
+  sqlite3_result_int(ctx, *bit ? 1 : 0);
 }
 
 void GetDateFunction(sqlite3_context* ctx, int, sqlite3_value**) {
@@ -239,6 +260,13 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   return 0;
 }
 
+std::optional<bool> FlagValue(double number) {
+  const double rounded = std::nearbyint(number);
+  if (!(rounded >= INT16_MIN && rounded <= INT16_MAX))
+    return std::nullopt;
+  return rounded != 0;
+}
+
 std::string FormatStoredDate(int64_t seconds) {
   const DateTime d = DateTime::FromSeconds(seconds);
   char buf[32];
@@ -311,6 +339,7 @@ int RegisterFunctions(sqlite3* db) {
   add("lower", 1, det, LowerFunction);
   add("like", 2, det, LikeFunction);
   add("like", 3, det, LikeFunction);
+  add("kx4_flag", 1, det, FlagFunction);
   add("kx4_getdate", 0, SQLITE_UTF8, GetDateFunction);
   add("kx4_smalldatetime", 1, det, SmallDateTimeFunction);
   add("kx4_datetime", 1, det, DateTimeFunction);

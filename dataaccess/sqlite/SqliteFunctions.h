@@ -1,10 +1,12 @@
 // Functions and the collation the dialect needs on SQLite: UTF-8-aware
 // UPPER/LOWER, LIKE with SQL Server's bracket classes, GETDATE() and the
-// smalldatetime conversion, and KX4_CI (no case, no trailing blanks).
+// smalldatetime conversion, the bit a value written to a flag becomes, and
+// KX4_CI (no case, no trailing blanks).
 #ifndef KX4DATA_DATAACCESS_SQLITE_SQLITEFUNCTIONS_H_
 #define KX4DATA_DATAACCESS_SQLITE_SQLITEFUNCTIONS_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,11 @@ void CheckCaseRules(sqlite3* db, std::string_view database);
 
 // SQL Server LIKE: % _ [abc] [a-c] [^x], case-insensitive.
 bool Like(std::string_view pattern, std::string_view text, uint32_t escape = 0);
+
+// The bit a number written to a bit column becomes: true for anything that
+// does not round to zero; nullopt beyond the 16-bit range, which a bit
+// column refuses (kx4_flag(x) in SQL).
+std::optional<bool> FlagValue(double number);
 
 // Compares as KX4_CI does: <0, 0, >0.
 int CompareNoCase(std::string_view a, std::string_view b);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include <kx4data/KXData.h>
+#include <kx4data/RuntimeError.h>
 
 #include "support/SessionFixture.h"
 
@@ -127,6 +128,28 @@ TEST_P(PaperTypeTest, ChangeOrderOfAnUnreloadedObjectStartsFromZero) {
   ASSERT_EQ(fresh.ChangeOrder(session(), 1), nullptr);
   EXPECT_EQ(PositionOf(first), 0);
   EXPECT_EQ(PositionOf(fresh.Id()), 1);
+}
+
+// 32-bit positions: a move beyond them is an overflow that moves nothing.
+TEST_P(PaperTypeTest, ChangeOrderBeyondThePositionRangeFailsAsAnOverflow) {
+  const int32_t last = Placed("Last", 2147483647);
+  const int32_t first = Placed("First", -2147483647 - 1);
+  PaperType paper;
+  ASSERT_EQ(paper.Load(session(), last), nullptr);
+  try {
+    KXErrorPtr ignored = paper.ChangeOrder(session(), 1);
+    ADD_FAILURE() << "moved";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), kErrOverflow);
+  }
+  EXPECT_EQ(PositionOf(last), 2147483647);
+  EXPECT_EQ(PositionOf(first), -2147483647 - 1);
+  ASSERT_EQ(paper.Load(session(), first), nullptr);
+  EXPECT_THROW(KXErrorPtr ignored = paper.ChangeOrder(session(), -1), RuntimeError);
+  EXPECT_EQ(PositionOf(last), 2147483647);
+  // Up to the edge is fine.
+  ASSERT_EQ(paper.ChangeOrder(session(), 1), nullptr);
+  EXPECT_EQ(PositionOf(first), -2147483647);
 }
 
 TEST_P(PaperTypeTest, DeleteAlsoRemovesItFromEveryConfiguration) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "dataaccess/RecordsetInternal.h"
 #include "dataaccess/ResultTable.h"
 #include "session/Common.h"
 #include "support/TestDatabase.h"
@@ -117,6 +120,34 @@ TEST_P(Recordsets, TooFewParametersIsAnError) {
   auto c = Connect();
   EXPECT_THROW(Execute(c, "UPDATE tblSettings SET MaxBatch = ?"), RuntimeError);
   EXPECT_FALSE(c->Errors().empty());
+}
+
+// A field does not outlive the rows it was taken from.
+TEST_P(Recordsets, AFieldOfAClosedRecordSetFailsAsACall) {
+  auto c = Connect();
+  Execute(c, "INSERT INTO tblApplications (Name) VALUES (N'a')");
+  auto rs = Query(c, "SELECT Name, Description FROM tblApplications");
+  const ado::Field description = rs->Fields(1);
+  rs->Close();
+  auto number = [](const std::function<void()>& use) {
+    try {
+      use();
+    } catch (const RuntimeError& e) {
+      return e.Number();
+    }
+    return 0;
+  };
+  EXPECT_EQ(number([&] { description.Name(); }), ado::kErrObjectClosed);
+  EXPECT_EQ(number([&] { description.Type(); }), ado::kErrObjectClosed);
+  EXPECT_EQ(number([&] { description.Value(); }), ado::kErrObjectClosed);
+  EXPECT_EQ(number([&] { description.IsNull(); }), ado::kErrObjectClosed);
+  // Opened again with fewer columns, it names none of them.
+  ado::Command command;
+  command.SetCommandText("SELECT Name FROM tblApplications");
+  command.SetActiveConnection(c);
+  ado::RecordsetInternal::Open(*rs, command);
+  EXPECT_EQ(number([&] { description.Name(); }), ado::kErrItemNotFound);
+  EXPECT_EQ(number([&] { description.Value(); }), ado::kErrItemNotFound);
 }
 
 KX4_INSTANTIATE_ENGINES(Recordsets);

@@ -36,7 +36,7 @@ TEST(PgDialect, InsertBatchesWithoutSeparators) {
             "INSERT INTO tblUsers(PinCode, Name, UseQuota) VALUES ($1, $2, $3)");
   EXPECT_EQ(batch.statements[0].first_param, 0);
   EXPECT_EQ(batch.statements[0].param_count, 3);
-  EXPECT_EQ(batch.statements[1].text, "SELECT lastval() AS NewId");
+  EXPECT_EQ(batch.statements[1].text, "SELECT kx4_identity() AS NewId");
   EXPECT_EQ(batch.spellings.at("newid"), "NewId");
 
   // ")SELECT" without a blank, "As NewId" after the statement.
@@ -44,7 +44,7 @@ TEST(PgDialect, InsertBatchesWithoutSeparators) {
                   "VALUES (N'HP', N'LPT1', 3)SELECT @@IDENTITY As NewId SET NOCOUNT OFF"),
             (std::vector<std::string>{
                 "INSERT INTO tblPrinters (Name, Port, ConfigurationId) VALUES ('HP', 'LPT1', 3)",
-                "SELECT lastval() As NewId"}));
+                "SELECT kx4_identity() As NewId"}));
   // A SELECT that feeds the INSERT is part of it.
   EXPECT_EQ(Texts("INSERT INTO t (a) SELECT b FROM u SELECT @@IDENTITY").size(), 2u);
 }

@@ -160,7 +160,8 @@ TEST(PgErrors, NativeNumbers) {
   EXPECT_EQ(NativeErrorFor("XX000"), kNativeOther);
   EXPECT_EQ(HResultFor("57014"), kErrTimeout);
   EXPECT_EQ(HResultFor("28P01"), kErrProviderFailure);
-  EXPECT_EQ(HResultFor("23505"), kErrCommandFailed);
+  EXPECT_EQ(HResultFor("23505"), kErrIntegrityViolation);
+  EXPECT_EQ(HResultFor("22003"), kErrCommandFailed);
 }
 
 }  // namespace

@@ -140,6 +140,18 @@ TEST_P(AppTrackTest, FailedInsertIsRolledBackAndLogsItsBatch) {
   EXPECT_GT(app.Id(), 0);
 }
 
+// The tracking option is a 32-bit property over a 16-bit column.
+TEST_P(AppTrackTest, ATrackingOptionBeyondTheColumnIsRefused) {
+  AppTrack app;
+  app.SetName("word");
+  app.SetTrackOptionId(static_cast<KXTrackStatus>(70000));
+  KXErrorPtr error = app.Save(session());
+  ASSERT_NE(error, nullptr);
+  EXPECT_EQ(error->Number(), 8115);
+  EXPECT_EQ(app.Id(), -1);
+  EXPECT_EQ(Count("tblApplications"), 0);
+}
+
 TEST_P(AppTrackTest, InsertNeedsAnEstablishedConnection) {
   // Transactions need a connection; on demand there is none to hold one.
   auto idle = OpenSession(false, true);

@@ -329,6 +329,18 @@ TEST_P(UserTest, InsertAndUpdateStatementTexts) {
       << log.NewText();
 }
 
+// Text holding a NUL is refused whole, never stored cut short at it.
+TEST_P(UserTest, ANameHoldingNulIsRefused) {
+  User user;
+  user.SetName(std::string("nul\0inside", 10));
+  user.SetPinCode("4711");
+  KXErrorPtr e = user.Save(session());
+  ASSERT_NE(e, nullptr);
+  EXPECT_NE(e->Message().find("NUL"), std::string::npos) << e->Message();
+  EXPECT_EQ(user.Id(), -1);
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM tblUsers WHERE Name LIKE N'nul%'").ToLong(), 0);
+}
+
 KX4_INSTANTIATE_ENGINES(UserTest);
 
 }  // namespace

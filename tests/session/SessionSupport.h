@@ -13,6 +13,7 @@
 
 #include <kx4data/KXData.h>
 #include <kx4data/UserInterface.h>
+#include <kx4data/frmLogin.h>
 
 #include "session/KXDataInternal.h"
 #include "session/clsConnectionVariables.h"
@@ -67,16 +68,25 @@ class ScreenRecorder : public RecordingUserInterface {
     pointers.push_back(pointer);
     RecordingUserInterface::SetMousePointer(pointer);
   }
-  bool CanShowDialogs() const override { return static_cast<bool>(login_dialog); }
+  bool CanShowDialogs() const override { return login_dialog || login_form; }
   KXErrorPtr ShowLoginDialog(KXData& session) override {
+    if (!login_dialog)
+      return RecordingUserInterface::ShowLoginDialog(session);  // the library's form
     ++dialogs_shown;
     return login_dialog(session);
+  }
+  void ShowLoginForm(frmLogin& form) override {
+    ++dialogs_shown;
+    login_form(form);
   }
 
   std::vector<int32_t> pointers;
   int dialogs_shown = 0;
-  // Unset: the interface cannot show dialogs, like the headless one.
+  // A dialog of the host's own, or what the user does in the library's login
+  // form.  Neither set: the interface cannot show dialogs, like the headless
+  // one.
   std::function<KXErrorPtr(KXData&)> login_dialog;
+  std::function<void(frmLogin&)> login_form;
 };
 
 // Installs a ScreenRecorder for the scope, its pointer starting at `pointer`.

@@ -131,6 +131,31 @@ Variant Scalar(const std::shared_ptr<ado::Connection>& connection, const std::st
   return rs->Fields(0).Value();
 }
 
+Failure FailureOf(ado::Connection& connection, const std::function<void()>& call,
+                  const std::string& what) {
+  try {
+    call();
+  } catch (const RuntimeError& e) {
+    Failure f{e.Number(), {}};
+    if (!connection.Errors().empty())
+      f.error = connection.Errors().front();
+    return f;
+  }
+  ADD_FAILURE() << what << " succeeded";
+  return {};
+}
+
+Failure Fails(const std::shared_ptr<ado::Connection>& connection, const std::string& sql,
+              const std::vector<Variant>& values, int32_t timeout) {
+  ado::Command command;
+  command.SetCommandText(sql);
+  command.SetCommandTimeout(timeout);
+  command.Parameters() = Params(values);
+  command.SetActiveConnection(connection);
+  return FailureOf(
+      *connection, [&] { command.Execute(); }, sql);
+}
+
 void EngineTest::SetUp() {
   if (GetParam() == Engine::kPostgres && !PostgresConfigured()) {
     if (Env("CI") == "true")

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,20 @@ std::unique_ptr<ado::Recordset> Query(const std::shared_ptr<ado::Connection>& co
 // The first field of the first row.
 Variant Scalar(const std::shared_ptr<ado::Connection>& connection, const std::string& sql,
                const std::vector<Variant>& values = {});
+
+// How a call failed: the run-time error's number (the HRESULT) and the first
+// provider error the connection recorded.
+struct Failure {
+  int32_t hresult = 0;
+  ado::ProviderError error;
+};
+// The failure of `call` on `connection`; a call that succeeds fails the test
+// (`what` names it then).
+Failure FailureOf(ado::Connection& connection, const std::function<void()>& call,
+                  const std::string& what = "the call");
+// Runs `sql` without rows under `timeout` seconds and returns its failure.
+Failure Fails(const std::shared_ptr<ado::Connection>& connection, const std::string& sql,
+              const std::vector<Variant>& values = {}, int32_t timeout = 30);
 
 // Base of suites that run on both engines: a fresh database per test in db().
 class EngineTest : public ::testing::TestWithParam<Engine> {

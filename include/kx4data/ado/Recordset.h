@@ -21,6 +21,7 @@ class RecordsetInternal;
 class ResultTable;
 
 // A view of one column at the record set's current row.
+// Every member throws RuntimeError once the record set is closed.
 class KX4DATA_API Field {
  public:
   const std::string& Name() const;
@@ -32,6 +33,7 @@ class KX4DATA_API Field {
  private:
   friend class Recordset;
   Field(const Recordset* owner, int32_t column) : owner_(owner), column_(column) {}
+  const ResultTable& Rows() const;
   const Recordset* owner_;
   int32_t column_;
 };
