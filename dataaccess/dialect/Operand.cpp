@@ -12,15 +12,25 @@ bool WordAmong(const Token& token, std::initializer_list<std::string_view> words
 }
 
 // Words that begin no operand of their own: keywords, and the typed literals
-// and quantifiers whose operand follows them.
+// and quantifiers whose operand follows them.  Sorted, for a binary search:
+// every word of a statement is looked up.
+constexpr std::string_view kNoOperand[] = {
+    "ALL",     "AND",  "ANY",     "ARRAY",    "AS",        "BETWEEN",  "BY",     "CASE",
+    "COLLATE", "DATE", "DEFAULT", "DISTINCT", "ELSE",      "END",      "ESCAPE", "EXISTS",
+    "FALSE",   "FROM", "GROUP",   "HAVING",   "IN",        "INTERVAL", "IS",     "JOIN",
+    "LIKE",    "NOT",  "NULL",    "ON",       "OR",        "ORDER",    "ROW",    "SELECT",
+    "SET",     "SOME", "THEN",    "TIME",     "TIMESTAMP", "TOP",      "TRUE",   "UNION",
+    "VALUES",  "WHEN", "WHERE"};
+
 bool BeginsNoOperand(const Token& token) {
-  return WordAmong(
-      token, {"NULL",    "ALL",    "ANY",     "SOME",      "CASE",     "EXISTS", "NOT",   "TRUE",
-              "FALSE",   "DATE",   "TIME",    "TIMESTAMP", "INTERVAL", "ARRAY",  "ROW",   "DEFAULT",
-              "SELECT",  "FROM",   "WHERE",   "AND",       "OR",       "IS",     "IN",    "LIKE",
-              "BETWEEN", "AS",     "ON",      "SET",       "VALUES",   "WHEN",   "THEN",  "ELSE",
-              "END",     "ESCAPE", "COLLATE", "DISTINCT",  "TOP",      "ORDER",  "GROUP", "BY",
-              "HAVING",  "UNION",  "JOIN"});
+  char upper[10];
+  const std::string_view text = token.text;
+  if (text.size() > sizeof upper)
+    return false;
+  for (size_t k = 0; k < text.size(); ++k)
+    upper[k] = text[k] >= 'a' && text[k] <= 'z' ? static_cast<char>(text[k] - 32) : text[k];
+  return std::binary_search(std::begin(kNoOperand), std::end(kNoOperand),
+                            std::string_view(upper, text.size()));
 }
 
 bool IsName(const Token& token) {
@@ -147,26 +157,51 @@ bool FreeAfter(const Translator& translator, size_t end, size_t limit) {
   }
 }
 
-std::optional<Comparison> ReadComparison(const Translator& translator, size_t i, size_t end) {
-  const std::optional<Operand> left = ReadOperand(translator, i, end);
-  if (!left)
-    return std::nullopt;
-  const size_t op = translator.NextSignificant(left->end, end);
+bool MayBeginTest(const Translator& translator, size_t i, size_t end) {
+  const std::vector<Token>& tokens = translator.Tokens();
+  size_t last = i;
+  switch (tokens[i].kind) {
+    case TokenKind::kString:
+    case TokenKind::kNString:
+    case TokenKind::kMarker:
+      break;
+    case TokenKind::kWord:
+    case TokenKind::kQuotedName:
+      for (;;) {
+        const size_t dot = translator.NextSignificant(last + 1, end);
+        if (dot >= end || tokens[dot].kind != TokenKind::kDot)
+          break;
+        last = translator.NextSignificant(dot + 1, end);
+        if (last >= end)
+          return false;
+      }
+      break;
+    default:
+      return false;
+  }
+  const size_t next = translator.NextSignificant(last + 1, end);
+  if (next >= end)
+    return false;
+  const Token& t = tokens[next];
+  return t.kind == TokenKind::kOpen || IsComparisonOperator(t) || WordIs(t, "LIKE") ||
+         WordIs(t, "NOT");
+}
+
+std::optional<Comparison> ReadComparison(const Translator& translator, const Operand& left,
+                                         size_t end) {
+  const size_t op = translator.NextSignificant(left.end, end);
   if (op >= end || !IsComparisonOperator(translator.Tokens()[op]))
     return std::nullopt;
   const std::optional<Operand> right =
       ReadOperand(translator, translator.NextSignificant(op + 1, end), end);
-  if (!right || !FreeAfter(translator, right->end, end) || !FreeBefore(translator, i))
+  if (!right || !FreeAfter(translator, right->end, end) || !FreeBefore(translator, left.begin))
     return std::nullopt;
-  return Comparison{*left, op, *right};
+  return Comparison{left, op, *right};
 }
 
-std::optional<LikeTest> ReadLike(const Translator& translator, size_t i, size_t end) {
+std::optional<LikeTest> ReadLike(const Translator& translator, const Operand& subject, size_t end) {
   const std::vector<Token>& tokens = translator.Tokens();
-  const std::optional<Operand> subject = ReadOperand(translator, i, end);
-  if (!subject)
-    return std::nullopt;
-  size_t like = translator.NextSignificant(subject->end, end);
+  size_t like = translator.NextSignificant(subject.end, end);
   if (like < end && WordIs(tokens[like], "NOT"))
     like = translator.NextSignificant(like + 1, end);
   if (like >= end || !WordIs(tokens[like], "LIKE"))
@@ -177,9 +212,9 @@ std::optional<LikeTest> ReadLike(const Translator& translator, size_t i, size_t 
     return std::nullopt;
   const size_t escape = translator.NextSignificant(pattern + 1, end);
   if ((escape < end && WordIs(tokens[escape], "ESCAPE")) ||
-      !FreeAfter(translator, pattern + 1, end) || !FreeBefore(translator, i))
+      !FreeAfter(translator, pattern + 1, end) || !FreeBefore(translator, subject.begin))
     return std::nullopt;
-  return LikeTest{*subject, like, pattern};
+  return LikeTest{subject, like, pattern};
 }
 
 }  // namespace kx4::ado::dialect

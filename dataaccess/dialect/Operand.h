@@ -71,15 +71,21 @@ bool FreeBefore(const Translator& translator, size_t begin);
 // comparison it stands in.
 bool FreeAfter(const Translator& translator, size_t end, size_t limit);
 
+// A cheap look ahead: whether a comparison or a LIKE test could have its
+// left operand at `i` (a name, literal, marker or call followed by an
+// operator, LIKE or NOT).  False for most tokens of a statement.
+bool MayBeginTest(const Translator& translator, size_t i, size_t end);
+
 // left <op> right, op one of = <> != < > <= >= !< !>.
 struct Comparison {
   Operand left;
   size_t op;
   Operand right;
 };
-// The comparison whose left operand starts at `i`, both operands standing
-// alone; nullopt otherwise.
-std::optional<Comparison> ReadComparison(const Translator& translator, size_t i, size_t end);
+// The comparison whose left operand is `left`, both operands standing alone;
+// nullopt otherwise.
+std::optional<Comparison> ReadComparison(const Translator& translator, const Operand& left,
+                                         size_t end);
 
 // subject [NOT] LIKE 'pattern', without an ESCAPE clause.
 struct LikeTest {
@@ -87,7 +93,7 @@ struct LikeTest {
   size_t like;     // the LIKE word
   size_t pattern;  // the literal
 };
-std::optional<LikeTest> ReadLike(const Translator& translator, size_t i, size_t end);
+std::optional<LikeTest> ReadLike(const Translator& translator, const Operand& subject, size_t end);
 
 }  // namespace kx4::ado::dialect
 

@@ -608,15 +608,21 @@ std::vector<ResultFold> FoldOnClient(std::string& sql) {
 size_t RewriteForCaseRules(Translator& translator, size_t i, size_t end, const CaseColumns& columns,
                            std::string& out) {
   const Token& token = translator.Tokens()[i];
+  if (!Significant(token))
+    return 0;
   if (WordIs(token, "ORDER"))
     return EmitOrderBy(translator, i, end, columns, out);
   if (WordIs(token, "DISTINCT"))
     return EmitDistinct(translator, i, end, columns, out);
-  if (const auto comparison = dialect::ReadComparison(translator, i, end);
-      comparison && ComparesByKey(translator, *comparison, columns))
-    return EmitKeyComparison(translator, *comparison, out);
-  if (const auto like = dialect::ReadLike(translator, i, end))
-    return EmitFoldedLike(translator, *like, end, out);
+  if (const auto operand = dialect::MayBeginTest(translator, i, end)
+                               ? dialect::ReadOperand(translator, i, end)
+                               : std::nullopt) {
+    if (const auto comparison = dialect::ReadComparison(translator, *operand, end);
+        comparison && ComparesByKey(translator, *comparison, columns))
+      return EmitKeyComparison(translator, *comparison, out);
+    if (const auto like = dialect::ReadLike(translator, *operand, end))
+      return EmitFoldedLike(translator, *like, end, out);
+  }
   if (WordIs(token, "UPPER") || WordIs(token, "LOWER")) {
     const size_t open = translator.NextSignificant(i + 1, end);
     const size_t before = dialect::PreviousSignificant(translator.Tokens(), i);

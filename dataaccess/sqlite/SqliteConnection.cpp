@@ -264,7 +264,8 @@ size_t SqliteHooks::Rewrite(dialect::Translator& translator, size_t i, size_t en
                             std::string& out) const {
   if (!dialect::WordIs(translator.Tokens()[i], "UPPER"))
     return 0;
-  const auto comparison = dialect::ReadComparison(translator, i, end);
+  const auto upper = dialect::ReadOperand(translator, i, end);
+  const auto comparison = upper ? dialect::ReadComparison(translator, *upper, end) : std::nullopt;
   if (!comparison || !comparison->left.IsCallOf(translator, "UPPER") ||
       (comparison->right.kind != dialect::Operand::Kind::kString &&
        comparison->right.kind != dialect::Operand::Kind::kMarker))
