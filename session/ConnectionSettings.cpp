@@ -98,12 +98,18 @@ void ConnectionSettings::Load(bool pblnAllUsers) {
 }
 
 KXErrorPtr ConnectionSettings::AttemptConnection(KXData& pinsData) const {
+  if (KXErrorPtr error = Connect(pinsData))
+    return error;
+  settings_->Store(pinsData.AllUsersOnly());
+  return nullptr;
+}
+
+KXErrorPtr ConnectionSettings::Connect(KXData& pinsData) const {
   // The session gets a copy of its own: later changes to these settings do
   // not reach the settings it connects with.
   auto typed = std::make_shared<clsConnectionVariables>(*settings_);
   if (KXErrorPtr error = KXDataInternal::SetConnection(pinsData, typed))
     return error;
-  typed->Store(pinsData.AllUsersOnly());
   KXDataInternal::SetConnectionVariables(pinsData, std::move(typed));
   return nullptr;
 }

@@ -80,6 +80,11 @@ class KX4DATA_API ConnectionSettings {
   // they do not, the connection error is returned, nothing is stored and the
   // session keeps its connection and settings.
   [[nodiscard]] KXErrorPtr AttemptConnection(KXData& pinsData) const;
+  // The same without storing anything: for a host that asks for a password
+  // it does not keep.  When the settings connect, the session closes the
+  // connection it had and keeps the new one and these settings; when they do
+  // not, the connection error is returned and the session is unchanged.
+  [[nodiscard]] KXErrorPtr Connect(KXData& pinsData) const;
 
  private:
   std::unique_ptr<clsConnectionVariables> settings_;

@@ -15,6 +15,10 @@
 
 namespace kx4 {
 
+namespace ado {
+class Recordset;
+}  // namespace ado
+
 class KXData;
 class Settings;
 
@@ -35,6 +39,14 @@ class KX4DATA_API DataGlobal {
   // administrator rights; then neither switch changes.
   [[nodiscard]] KXErrorPtr SetAppSecurity(KXData& pinsData, bool pblnSecureAdmin,
                                           bool pblnSecureViewer);
+
+  // Every paper type (only the active ones when `pblnActiveOnly`) in list
+  // order: PaperTypeId, Description, Modifier (the default price modifier in
+  // percent), Active, DefaultType, ListPosition.  The list lands in
+  // `pinsPaperTypeList` also when the statement fails; test the error first.
+  [[nodiscard]] KXErrorPtr GetPaperTypeList(KXData& pinsData,
+                                            std::shared_ptr<ado::Recordset>& pinsPaperTypeList,
+                                            bool pblnActiveOnly = false);
 
   // Always kxdSQLServer: the statements are written in its dialect.
   KXDataAccessType DataAccessType() const { return kxdSQLServer; }

@@ -145,6 +145,25 @@ TEST_P(ConnectionAttempt, FailedSettingsChangeNothingAndNeverShowThePassword) {
   EXPECT_EQ(TempHive::Read(hive.SystemHive()), "");
 }
 
+// A host that asks for a password every time connects without keeping it.
+TEST_P(ConnectionAttempt, ConnectAdoptsTheSettingsAndStoresNothing) {
+  TempHive hive;
+  KXData session;
+  ConnectionSettings typed = SettingsOf(db());
+  typed.SetQueryTimeout(21);
+  ASSERT_EQ(typed.Connect(session), nullptr);
+  EXPECT_TRUE(KXDataTestPeer::Connection(session));
+  EXPECT_EQ(ConnectionSettings::Of(session).QueryTimeout(), 21);
+  EXPECT_EQ(TempHive::Read(hive.UserHive()), "");
+  EXPECT_EQ(TempHive::Read(hive.SystemHive()), "");
+
+  auto established = KXDataTestPeer::Connection(session);
+  typed.SetDatabase(db().Database() + "_missing");
+  ASSERT_TRUE(typed.Connect(session));
+  EXPECT_EQ(KXDataTestPeer::Connection(session), established);
+  EXPECT_EQ(ConnectionSettings::Of(session).Database(), db().Database());
+}
+
 // A host's login dialog, written against the public API only: it starts from
 // the session's settings and tries what the user typed.
 TEST_P(ConnectionAttempt, AHostsLoginDialogConnectsThroughThePublicSettings) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,12 @@ struct ChildResult {
 
 // `environment` entries "NAME=value" replace or add a variable, a bare "NAME"
 // removes it.  `while_running` is called with the child's pid right after it
-// started.
+// started.  With `input` the child reads it as its standard input, in a
+// session of its own, so that it has no terminal to fall back on.
 inline ChildResult RunChild(const std::vector<std::string>& argv,
                             const std::vector<std::string>& environment = {},
-                            const std::function<void(pid_t)>& while_running = {}) {
+                            const std::function<void(pid_t)>& while_running = {},
+                            const std::optional<std::string>& input = std::nullopt) {
   std::vector<std::string> env;
   for (char** entry = environ; *entry; ++entry) {
     std::string current = *entry;
@@ -59,6 +62,9 @@ inline ChildResult RunChild(const std::vector<std::string>& argv,
   TempDir output;
   std::string out_path = output / "out";
   std::string err_path = output / "err";
+  std::string in_path = output / "in";
+  if (input)
+    WriteFile(in_path, *input);
   auto start = std::chrono::steady_clock::now();
   pid_t pid = ::fork();
   if (pid == 0) {
@@ -66,6 +72,11 @@ inline ChildResult RunChild(const std::vector<std::string>& argv,
     int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (out < 0 || err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0)
       ::_exit(126);
+    if (input) {
+      int in = ::open(in_path.c_str(), O_RDONLY);
+      if (in < 0 || ::dup2(in, STDIN_FILENO) < 0 || ::setsid() < 0)
+        ::_exit(126);
+    }
     ::execve(args[0], args.data(), envp.data());
     ::_exit(127);
   }
