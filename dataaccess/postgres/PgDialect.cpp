@@ -6,12 +6,15 @@
 #include <optional>
 
 #include "dataaccess/dialect/Analyzer.h"
+#include "dataaccess/dialect/Operand.h"
+#include "dataaccess/postgres/PgCaseRules.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "dataaccess/postgres/PgValues.h"
 #include "variant/Utf8.h"
 
 namespace kx4::ado::pg {
 
+using dialect::PreviousSignificant;
 using dialect::Significant;
 using dialect::Token;
 using dialect::TokenKind;
@@ -33,16 +36,6 @@ std::string_view LiteralContent(const Token& token) {
     return {};
   }
   return token.text.substr(skip, token.text.size() - skip - 1);
-}
-
-size_t PreviousSignificant(const std::vector<Token>& tokens, size_t i) {
-  while (i > 0) {
-    --i;
-    if (Significant(tokens[i])) {
-      return i;
-    }
-  }
-  return SIZE_MAX;
 }
 
 // PostgreSQL's name for a type of the other dialect, written as the target of
@@ -209,6 +202,30 @@ std::string SmallDateTimeLiteral(std::string_view content) {
   return "TIMESTAMP '" + TimestampText(seconds) + "'";
 }
 
+size_t TranslateLike(dialect::Translator& translator, size_t like, size_t end, bool fold,
+                     std::string& out) {
+  const std::vector<Token>& tokens = translator.Tokens();
+  const size_t literal = translator.NextSignificant(like + 1, end);
+  if (literal >= end ||
+      (tokens[literal].kind != TokenKind::kString && tokens[literal].kind != TokenKind::kNString)) {
+    return 0;
+  }
+  const size_t escape = translator.NextSignificant(literal + 1, end);
+  if (escape < end && WordIs(tokens[escape], "ESCAPE")) {
+    return 0;  // the statement names its own escape character
+  }
+  bool similar = false;
+  std::string pattern = LikePattern(LiteralContent(tokens[literal]), similar);
+  out += similar ? std::string_view("SIMILAR TO") : tokens[like].text;
+  for (size_t k = like + 1; k < literal; ++k) {
+    out += tokens[k].kind == TokenKind::kComment ? std::string_view(" ") : tokens[k].text;
+  }
+  out += fold ? "kx4_upper('" : "'";
+  out += pattern;
+  out += fold ? "')" : "'";
+  return literal - like + 1;
+}
+
 class PgTranslator::Hooks final : public dialect::Hooks {
  public:
   void Placeholder(int index, std::string& out) const override {
@@ -280,8 +297,8 @@ class PgTranslator::Hooks final : public dialect::Hooks {
         edits.Before(n.first, "CAST(");
         edits.After(n.last, " AS currency)");
       } else if (n.use == dialect::Use::kCompareMoney && n.type == dialect::ValueKind::kText) {
-        // Text meets money as the number it spells; a text parameter is
-        // typed (citext), so the server would not convert it by itself.
+        // Text meets money as the number it spells; a text parameter goes
+        // as text, which the server would not convert by itself.
         edits.Before(n.first, "CAST(");
         edits.After(n.last, " AS numeric)");
       }
@@ -305,6 +322,9 @@ class PgTranslator::Hooks final : public dialect::Hooks {
 
   size_t Rewrite(dialect::Translator& translator, size_t i, size_t end,
                  std::string& out) const override {
+    if (const size_t used = RewriteForCaseRules(translator, i, end, case_columns, out)) {
+      return used;
+    }
     const std::vector<Token>& tokens = translator.Tokens();
     const Token& token = tokens[i];
     if (token.kind == TokenKind::kQuotedName && token.text.front() == '[') {
@@ -324,25 +344,7 @@ class PgTranslator::Hooks final : public dialect::Hooks {
       return 0;
     }
     if (WordIs(token, "LIKE")) {
-      const size_t literal = translator.NextSignificant(i + 1, end);
-      if (literal >= end || (tokens[literal].kind != TokenKind::kString &&
-                             tokens[literal].kind != TokenKind::kNString)) {
-        return 0;
-      }
-      const size_t escape = translator.NextSignificant(literal + 1, end);
-      if (escape < end && WordIs(tokens[escape], "ESCAPE")) {
-        return 0;  // the statement names its own escape character
-      }
-      bool similar = false;
-      std::string pattern = LikePattern(LiteralContent(tokens[literal]), similar);
-      out += similar ? std::string_view("SIMILAR TO") : token.text;
-      for (size_t k = i + 1; k < literal; ++k) {
-        out += tokens[k].kind == TokenKind::kComment ? std::string_view(" ") : tokens[k].text;
-      }
-      out += '\'';
-      out += pattern;
-      out += '\'';
-      return literal - i + 1;
+      return TranslateLike(translator, i, end, false, out);
     }
     if (auto type = PostgresType(token); type && IsCastTarget(tokens, i)) {
       out += *type;
@@ -353,6 +355,7 @@ class PgTranslator::Hooks final : public dialect::Hooks {
 
   // The kinds of the values bound to the batch being translated.
   std::span<const dialect::ValueKind> params;
+  CaseColumns case_columns;
 
  private:
   const dialect::Catalogue* catalogue_ = nullptr;
@@ -366,10 +369,18 @@ void PgTranslator::SetCatalogue(const dialect::Catalogue* catalogue) {
   hooks_->SetCatalogue(catalogue);
 }
 
+void PgTranslator::SetCaseColumns(CaseColumns columns) {
+  hooks_->case_columns = std::move(columns);
+}
+
 const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
                                        std::span<const dialect::ValueKind> params) {
   batch_.statements.clear();
   batch_.spellings.clear();
+  // An expression column is named after its function: UPPER(x) keeps the
+  // name it had before the case rules renamed the function.
+  batch_.spellings.emplace("kx4_upper", "upper");
+  batch_.spellings.emplace("kx4_lower", "lower");
   hooks_->params = params;
   const std::vector<dialect::Statement>& statements = translator_.Translate(batch, params);
   hooks_->params = {};
@@ -382,6 +393,11 @@ const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
     translated.first_param = statement.first_param;
     translated.param_count = statement.param_count;
     translated.schema = statement.kind == dialect::StatementKind::kOther;
+    if (statement.kind == dialect::StatementKind::kSelect &&
+        (translated.text.find("kx4_upper(") != std::string::npos ||
+         translated.text.find("kx4_lower(") != std::string::npos)) {
+      translated.folds = FoldOnClient(translated.text);
+    }
     batch_.statements.push_back(std::move(translated));
   }
   // Names as the batch spelt them, for the result columns.

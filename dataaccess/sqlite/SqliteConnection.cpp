@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "dataaccess/ResultTable.h"
+#include "dataaccess/dialect/Operand.h"
 #include "dataaccess/sqlite/SqliteErrors.h"
 #include "dataaccess/sqlite/SqliteFunctions.h"
 #include "dataaccess/sqlite/SqliteMoney.h"
@@ -201,6 +202,24 @@ void SqliteHooks::RenderTyped(const dialect::Analyzer& analysis, dialect::Edits&
   RenderMoney(analysis, edits);
 }
 
+// UPPER(x) compared with a literal or a parameter ignores trailing blanks
+// as well, like a comparison of KX4_CI columns.
+size_t SqliteHooks::Rewrite(dialect::Translator& translator, size_t i, size_t end,
+                            std::string& out) const {
+  if (!dialect::WordIs(translator.Tokens()[i], "UPPER"))
+    return 0;
+  const auto upper = dialect::ReadOperand(translator, i, end);
+  const auto comparison = upper ? dialect::ReadComparison(translator, *upper, end) : std::nullopt;
+  if (!comparison || !comparison->left.IsCallOf(translator, "UPPER") ||
+      (comparison->right.kind != dialect::Operand::Kind::kString &&
+       comparison->right.kind != dialect::Operand::Kind::kMarker))
+    return 0;
+  out.append(translator.Tokens()[i].text);
+  translator.EmitRange(i + 1, comparison->right.end, out);
+  out += " COLLATE KX4_CI";
+  return comparison->right.end - i;
+}
+
 struct SqliteConnection::Prepared {
   std::string sql;
   sqlite3_stmt* stmt = nullptr;
@@ -256,6 +275,13 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
   if (rc != SQLITE_OK)
     fail(rc);
   sqlite3_update_hook(db_, &SqliteConnection::OnRowChange, this);
+  try {
+    CheckCaseRules(db_, name_);
+  } catch (...) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    throw;
+  }
   if (!read_only_)
     queue_.Open(path_);
   hooks_ = std::make_unique<SqliteHooks>(catalog_);
