@@ -37,8 +37,8 @@ constexpr int kFetches = 3;
 
 // Seconds to run `sql` and read every value of its rows, the columns that
 // `folds` names folded here; `bytes` counts what was read.
-double Fetch(PGconn* conn, const std::string& sql, const std::vector<ado::pg::ResultFold>& folds,
-             size_t& bytes) {
+double Fetch(PGconn* conn, const std::string& sql,
+             const std::vector<ado::dialect::ResultFold>& folds, size_t& bytes) {
   const Clock::time_point start = Clock::now();
   PGresult* result = PQexec(conn, sql.c_str());
   if (PQresultStatus(result) != PGRES_TUPLES_OK) {
@@ -52,10 +52,10 @@ double Fetch(PGconn* conn, const std::string& sql, const std::vector<ado::pg::Re
       const std::string_view value(PQgetvalue(result, r, f),
                                    static_cast<size_t>(PQgetlength(result, r, f)));
       const auto fold = static_cast<size_t>(f) < folds.size() ? folds[static_cast<size_t>(f)]
-                                                              : ado::pg::ResultFold::kNone;
-      if (fold == ado::pg::ResultFold::kUpper)
+                                                              : ado::dialect::ResultFold::kNone;
+      if (fold == ado::dialect::ResultFold::kUpper)
         bytes += kx4::UpperText(value).size();
-      else if (fold == ado::pg::ResultFold::kLower)
+      else if (fold == ado::dialect::ResultFold::kLower)
         bytes += kx4::LowerText(value).size();
       else
         bytes += value.size();

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "dataaccess/ResultTable.h"
+#include "dataaccess/postgres/PgCaseRules.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "dataaccess/postgres/PgValues.h"
 #include "variant/Utf8.h"
@@ -262,8 +263,8 @@ void PgConnection::RunScript(const std::string& sql) {
   Command(sql.c_str());
 }
 
-void PgConnection::LoadCaseRules() {
-  translator_.SetCaseColumns(ReadCaseRules(conn_));
+void PgConnection::CheckCaseRules() {
+  pg::CheckCaseRules(conn_);
 }
 
 void PgConnection::BeginTransaction() {
@@ -551,7 +552,8 @@ void PgConnection::LoadCatalogue() {
              "SELECT c.oid, a.attnum, c.relname, a.attname, "
              "COALESCE(NULLIF(t.typbasetype, 0), a.atttypid) AS type, "
              "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END AS modifier, "
-             "t.typtype = 'd' AND t.typname = 'flag' AS flag "
+             "t.typtype = 'd' AND t.typname = 'flag' AS flag, "
+             "t.typtype = 'd' AND t.typname = 'kx4_ci' AS name "
              "FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
              "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
              "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
@@ -577,8 +579,9 @@ void PgConnection::LoadCatalogue() {
     }
     const int32_t ado = AdoTypeFor(static_cast<unsigned>(number(row, 4).value_or(0)),
                                    static_cast<int>(number(row, 5).value_or(-1)), flag);
+    const bool name = std::string_view(PQgetvalue(result.get(), row, 7)) == "t";
     catalogue_.Add(PQgetvalue(result.get(), row, 2), PQgetvalue(result.get(), row, 3),
-                   dialect::KindOfAdoType(ado), flag);
+                   name ? dialect::ValueKind::kTextCi : dialect::KindOfAdoType(ado), flag);
   }
 }
 
@@ -649,10 +652,10 @@ void PgConnection::Fill(const PGresult* result, const PgStatement& statement,
         break;
       default:
         if (static_cast<size_t>(column) < statement.folds.size()) {
-          const ResultFold fold = statement.folds[static_cast<size_t>(column)];
-          reader = fold == ResultFold::kUpper   ? Reader::kUpperText
-                   : fold == ResultFold::kLower ? Reader::kLowerText
-                                                : reader;
+          const dialect::ResultFold fold = statement.folds[static_cast<size_t>(column)];
+          reader = fold == dialect::ResultFold::kUpper   ? Reader::kUpperText
+                   : fold == dialect::ResultFold::kLower ? Reader::kLowerText
+                                                         : reader;
         }
         break;
     }

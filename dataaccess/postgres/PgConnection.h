@@ -49,10 +49,9 @@ class PgConnection final : public EngineConnection {
   // statements, no parameters); for schema scripts and maintenance.
   void RunScript(const std::string& sql);
   int ServerVersion() const { return PQserverVersion(conn_); }
-  // Reads the database's case rules for the statements to follow; throws
-  // EngineError when the database lacks them.  Once per connection, before
-  // its first statement.
-  void LoadCaseRules();
+  // Throws EngineError when the database lacks the case rules.  Once per
+  // connection, before its first statement.
+  void CheckCaseRules();
 
  private:
   void Command(const char* sql);

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "dataaccess/dialect/Dialect.h"
-#include "dataaccess/postgres/PgCaseRules.h"
 
 namespace kx4::ado::pg {
 
@@ -23,7 +22,7 @@ struct PgStatement {
   int param_count = 0;
   bool schema = false;  // may change the schema (not a query or data change)
   // Per result column, the folding the client does (empty: none).
-  std::vector<ResultFold> folds;
+  std::vector<dialect::ResultFold> folds;
 };
 
 struct PgBatch {
@@ -47,10 +46,9 @@ class PgTranslator {
   // next call.
   const PgBatch& Translate(std::string_view batch, bool read_only,
                            std::span<const dialect::ValueKind> params = {});
-  // The stored columns' kinds, for typing; without them nothing is typed.
+  // The stored columns' kinds, for typing; without them statements are
+  // typed as if no table had money or names.
   void SetCatalogue(const dialect::Catalogue* catalogue);
-  // The database's kx4_ci columns, which comparisons and sorting fold.
-  void SetCaseColumns(CaseColumns columns);
 
  private:
   class Hooks;
@@ -58,12 +56,6 @@ class PgTranslator {
   dialect::Translator translator_;
   PgBatch batch_;
 };
-
-// Writes "LIKE <literal>" at token `like` in PostgreSQL's form (SIMILAR TO
-// for bracket classes), the pattern upper-cased by kx4_upper when `fold`;
-// returns the tokens used, 0 when no literal without ESCAPE follows.
-size_t TranslateLike(dialect::Translator& translator, size_t like, size_t end, bool fold,
-                     std::string& out);
 
 // For tests: a LIKE pattern literal's content (without quotes) rewritten for
 // PostgreSQL, and whether it needs SIMILAR TO.

@@ -82,7 +82,7 @@ class PgEngine final : public Engine {
  public:
   std::unique_ptr<EngineConnection> Open(const ConnectionOptions& options) const override {
     auto connection = std::make_unique<PgConnection>(ConnectParams::From(options));
-    connection->LoadCaseRules();
+    connection->CheckCaseRules();
     return connection;
   }
 

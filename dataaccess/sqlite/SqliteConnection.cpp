@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "dataaccess/ResultTable.h"
-#include "dataaccess/dialect/Operand.h"
+#include "dataaccess/dialect/Analyzer.h"
 #include "dataaccess/sqlite/SqliteErrors.h"
 #include "dataaccess/sqlite/SqliteFunctions.h"
 #include "dataaccess/sqlite/SqliteMoney.h"
@@ -198,26 +198,13 @@ void SqliteHooks::AssignedValue(std::string_view table, std::string_view column,
   out += ')';
 }
 
+// Names compare through their columns' KX4_CI by themselves; UPPER(x)
+// compared with a literal or a parameter takes it explicitly.
 void SqliteHooks::RenderTyped(const dialect::Analyzer& analysis, dialect::Edits& edits) const {
   RenderMoney(analysis, edits);
-}
-
-// UPPER(x) compared with a literal or a parameter ignores trailing blanks
-// as well, like a comparison of KX4_CI columns.
-size_t SqliteHooks::Rewrite(dialect::Translator& translator, size_t i, size_t end,
-                            std::string& out) const {
-  if (!dialect::WordIs(translator.Tokens()[i], "UPPER"))
-    return 0;
-  const auto upper = dialect::ReadOperand(translator, i, end);
-  const auto comparison = upper ? dialect::ReadComparison(translator, *upper, end) : std::nullopt;
-  if (!comparison || !comparison->left.IsCallOf(translator, "UPPER") ||
-      (comparison->right.kind != dialect::Operand::Kind::kString &&
-       comparison->right.kind != dialect::Operand::Kind::kMarker))
-    return 0;
-  out.append(translator.Tokens()[i].text);
-  translator.EmitRange(i + 1, comparison->right.end, out);
-  out += " COLLATE KX4_CI";
-  return comparison->right.end - i;
+  for (const dialect::Node& n : analysis.Nodes())
+    if (n.collate)
+      edits.After(analysis.Child(n, 0).last, " COLLATE KX4_CI");
 }
 
 struct SqliteConnection::Prepared {

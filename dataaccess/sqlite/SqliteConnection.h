@@ -38,8 +38,6 @@ class SqliteHooks final : public dialect::Hooks {
                      std::string& out) const override;
   const dialect::Catalogue* Columns() const override { return &catalog_; }
   void RenderTyped(const dialect::Analyzer& analysis, dialect::Edits& edits) const override;
-  size_t Rewrite(dialect::Translator& translator, size_t i, size_t end,
-                 std::string& out) const override;
 
  private:
   const Catalog& catalog_;
