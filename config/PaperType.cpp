@@ -18,13 +18,6 @@ namespace kx4 {
 
 namespace {
 
-constexpr int32_t kDuplicateKey = 2601;
-
-// Modifiers are stored relative to the neutral 100.
-std::string StoredModifier(int16_t modifier) {
-  return std::to_string(static_cast<int32_t>(modifier) - 100);
-}
-
 std::string BuildLoadSQL(const std::string& prefix, const PaperType& paper) {
   return std::string(
              "SELECT Description, (CostModifier + 100) AS Modifier, Active, DefaultType, "
@@ -97,20 +90,17 @@ std::string BuildDeleteSQL(const std::string& prefix, const PaperType& paper) {
   TransactionGuard transaction(pinsData);
   KXErrorPtr result = transaction.Begin();
   int32_t new_id = -1;
+  if (!result)
+    result = ExecuteReturningNewId(pinsData, BuildInsertSQL(prefix, paper), Variant(), new_id);
   if (!result) {
     std::shared_ptr<ado::Recordset> rs;
-    result = KXDataInternal::ExecuteSQL(pinsData, rs, BuildInsertSQL(prefix, paper));
+    result = KXDataInternal::ExecuteSQL(pinsData, rs, BuildMaxPositionSQL(prefix));
     if (!result) {
-      new_id = rs->Fields("NewId").Value().ToLong();
+      const std::string max_position = std::to_string(rs->Fields("MaxPosition").Value().ToLong());
       rs->Close();
-      result = KXDataInternal::ExecuteSQL(pinsData, rs, BuildMaxPositionSQL(prefix));
-      if (!result) {
-        const std::string max_position = std::to_string(rs->Fields("MaxPosition").Value().ToLong());
-        rs->Close();
-        int32_t affected = 0;
-        result = KXDataInternal::ExecuteNoRecords(
-            pinsData, BuildSetPositionSQL(prefix, max_position, new_id), affected);
-      }
+      int32_t affected = 0;
+      result = KXDataInternal::ExecuteNoRecords(
+          pinsData, BuildSetPositionSQL(prefix, max_position, new_id), affected);
     }
   }
   result = transaction.Finish(result);
@@ -133,8 +123,7 @@ KXErrorPtr PaperType::Load(KXData& pinsData, int32_t plngId) {
                        erRecordExpected);
   } else {
     // Read everything first, so a row that cannot be read changes nothing.
-    std::string description =
-        FieldValue(rs->Fields("Description"), Variant(static_cast<int32_t>(vbString))).ToString();
+    std::string description = TextField(*rs, "Description");
     const int16_t modifier = rs->Fields("Modifier").Value().ToInteger();
     const bool active = rs->Fields("Active").Value().ToBoolean();
     const bool default_type = rs->Fields("DefaultType").Value().ToBoolean();
@@ -166,11 +155,7 @@ KXErrorPtr PaperType::Save(KXData& pinsData) {
     result =
         KXDataInternal::ExecuteNoRecords(pinsData, BuildClearDefaultSQL(prefix, *this), affected);
   }
-  if (result && result->Number() == kDuplicateKey) {
-    result->SetKXErrorNumber(erDataValueExists);
-    result->SetMessage("This paper type already exists in the database.");
-    result->SetIconType(KXError::kIconExclamation);
-  }
+  MarkDuplicate(result, "This paper type already exists in the database.");
   return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <kx4data/RuntimeError.h>
 
+#include "dataaccess/ConnectionPool.h"
 #include "dataaccess/Engine.h"
 
 namespace kx4::ado {
@@ -23,7 +24,7 @@ void Connection::Open(const std::string& user_id, const std::string& password, i
       options.password = password;
     options.mode = mode_ == adModeUnknown ? adModeReadWrite : mode_;
     options.connect_timeout = connection_timeout_;
-    engine_ = EngineFor(options).Open(options);
+    engine_ = ConnectionPool::Instance().Open(options);
     errors_.clear();
   } catch (...) {
     Fail(std::current_exception());

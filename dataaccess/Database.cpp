@@ -2,6 +2,7 @@
 
 #include <kx4data/RuntimeError.h>
 
+#include "dataaccess/ConnectionPool.h"
 #include "dataaccess/Engine.h"
 
 namespace kx4::ado {
@@ -26,8 +27,12 @@ void CreateDatabase(const std::string& connection_string) {
 }
 
 void DropDatabase(const std::string& connection_string) {
-  Run(connection_string,
-      [](const Engine& engine, const ConnectionOptions& o) { engine.DropDatabase(o); });
+  Run(connection_string, [](const Engine& engine, const ConnectionOptions& o) {
+    // A pooled connection must not outlive its database: an embedded
+    // one could write into a new file of the same name.
+    ConnectionPool::Instance().CloseDatabase(engine.Location(o));
+    engine.DropDatabase(o);
+  });
 }
 
 }  // namespace kx4::ado

@@ -130,6 +130,14 @@ class EngineConnection {
   virtual void BeginTransaction() = 0;
   virtual void CommitTransaction() = 0;
   virtual void RollbackTransaction() = 0;
+
+  // For the connection pool.  Reusable: no transaction is open and nothing
+  // has run that leaves state behind for the next user (statements other
+  // than SELECT, INSERT, UPDATE and DELETE: temporary tables, settings,
+  // attachments).  Usable: a cheap check, without a round trip, that the
+  // connection can still serve after lying idle.
+  virtual bool Reusable() const { return false; }
+  virtual bool Usable() { return true; }
 };
 
 // Opens, creates and drops databases; every member throws EngineError.
@@ -144,6 +152,10 @@ class Engine {
   // Removes the database and everything stored for it.  A database that does
   // not exist is no error; every other failure is reported.
   virtual void DropDatabase(const ConnectionOptions& options) const = 0;
+  // Names the database the options lead to: the file, or the server's
+  // address and the database name.  Throws EngineError where Open would for
+  // the same reason.
+  virtual std::string Location(const ConnectionOptions& options) const = 0;
 };
 
 // The failures the rules above name, in the same words on every engine;

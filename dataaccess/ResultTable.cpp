@@ -375,7 +375,7 @@ int32_t ResultTable::ColumnType(int32_t column) const {
 
 int32_t ResultTable::FindColumn(std::string_view name) const {
   for (size_t i = 0; i < columns_.size(); ++i)
-    if (EqualsAsciiNoCase(columns_[i].name, name))
+    if (columns_[i].name.size() == name.size() && EqualsAsciiNoCase(columns_[i].name, name))
       return static_cast<int32_t>(i);
   return -1;
 }

@@ -35,6 +35,8 @@ class ResultTable {
   // once after the last row.
   void Finish();
   void Reserve(size_t rows);
+  // Room for this many columns, before the first AddColumn.
+  void ReserveColumns(size_t columns) { columns_.reserve(columns); }
 
   int32_t ColumnCount() const { return static_cast<int32_t>(columns_.size()); }
   int32_t RowCount() const { return rows_; }

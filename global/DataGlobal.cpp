@@ -2,6 +2,8 @@
 
 #include <kx4data/Settings.h>
 
+#include "connection/clsRegistry.h"
+
 namespace kx4 {
 
 KXErrorPtr DataGlobal::GetSettings(KXData& pinsData, std::shared_ptr<Settings>& pinsSettings) {
@@ -19,6 +21,16 @@ KXErrorPtr DataGlobal::GetSettings(KXData& pinsData, std::shared_ptr<Settings>& 
 std::string DataGlobal::DataVersion() const {
   return std::to_string(KX4_VERSION_MAJOR) + "." + std::to_string(KX4_VERSION_MINOR) + "." +
          std::to_string(KX4_VERSION_REVISION);
+}
+
+std::string DataGlobal::ProductVersion() const {
+  clsRegistry reg;
+  reg.SetClassKey(registry::HKEY_LOCAL_MACHINE);
+  reg.SetValueType(registry::REG_SZ);
+  reg.SetSectionKey("Software\\Kestrix 4.0");
+  const Variant version = reg.GetValueOrDefault("Version", Variant(""));
+  // The installation writes text; a binary value has none to give.
+  return version.IsArray() ? std::string() : version.ToString();
 }
 
 }  // namespace kx4

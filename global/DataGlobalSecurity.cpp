@@ -1,4 +1,5 @@
-// The application security switches of the settings row.
+// The switches of the settings row: application security and the global
+// application-tracking switch.
 #include <string>
 
 #include <kx4data/DataGlobal.h>
@@ -30,15 +31,23 @@ std::string BuildSetAppSecuritySQL(const KXData& pinsData, bool pblnSecureAdmin,
          "SecureViewer = " + FlagSQL(pblnSecureViewer);
 }
 
-// Either output may be null.
-[[nodiscard]] KXErrorPtr ReadAppSecurity(KXData& pinsData, bool* pblnSecureAdmin,
-                                         bool* pblnSecureViewer) {
-  std::shared_ptr<ado::Recordset> rs;
-  KXErrorPtr result = KXDataInternal::ExecuteSQL(pinsData, rs, BuildGetAppSecuritySQL(pinsData));
+std::string BuildSetApplicationTrackSQL(const KXData& pinsData, bool pblnIgnore) {
+  return "UPDATE " + KXDataInternal::OwnerPrefix(pinsData) +
+         "tblSettings SET ApplicationIgnore = " + FlagSQL(pblnIgnore);
+}
+
+std::string BuildGetApplicationTrackSQL(const KXData& pinsData) {
+  return "SELECT ApplicationIgnore FROM " + KXDataInternal::OwnerPrefix(pinsData) + "tblSettings";
+}
+
+// Runs `sql` on the settings table.  A database without its settings row
+// cannot say how it is set; an error object says so instead of a failed read
+// of a missing row.
+[[nodiscard]] KXErrorPtr ReadSettingsRow(KXData& pinsData, const std::string& sql,
+                                         std::shared_ptr<ado::Recordset>& rs) {
+  KXErrorPtr result = KXDataInternal::ExecuteSQL(pinsData, rs, sql);
   if (result)
     return result;
-  // A database without its settings row cannot say whether it is secured; an
-  // error object says so instead of a failed read of a missing row.
   if (IsEmpty(*rs)) {
     rs->Close();
     return MakeError(
@@ -46,6 +55,15 @@ std::string BuildSetAppSecuritySQL(const KXData& pinsData, bool pblnSecureAdmin,
         "support.",
         KXError::kIconStop);
   }
+  return nullptr;
+}
+
+// Either output may be null.
+[[nodiscard]] KXErrorPtr ReadAppSecurity(KXData& pinsData, bool* pblnSecureAdmin,
+                                         bool* pblnSecureViewer) {
+  std::shared_ptr<ado::Recordset> rs;
+  if (KXErrorPtr result = ReadSettingsRow(pinsData, BuildGetAppSecuritySQL(pinsData), rs))
+    return result;
   // Convert both before assigning either, so a failed conversion leaves both.
   const bool secure_admin = rs->Fields("SecureAdmin").Value().ToBoolean();
   const bool secure_viewer = rs->Fields("SecureViewer").Value().ToBoolean();
@@ -98,6 +116,24 @@ KXErrorPtr DataGlobal::SetAppSecurity(KXData& pinsData, bool pblnSecureAdmin,
   int32_t affected = 0;
   return KXDataInternal::ExecuteNoRecords(
       pinsData, BuildSetAppSecuritySQL(pinsData, pblnSecureAdmin, pblnSecureViewer), affected);
+}
+
+KXErrorPtr DataGlobal::SetApplicationTrack(KXData& pinsData, bool pblnIgnore) {
+  if (KXErrorPtr refused = CheckMethodAccess(pinsData, kxsAdmin))
+    return refused;
+  int32_t affected = 0;
+  return KXDataInternal::ExecuteNoRecords(
+      pinsData, BuildSetApplicationTrackSQL(pinsData, pblnIgnore), affected);
+}
+
+KXErrorPtr DataGlobal::GetApplicationTrack(KXData& pinsData, bool& pblnIgnore) {
+  std::shared_ptr<ado::Recordset> rs;
+  if (KXErrorPtr result = ReadSettingsRow(pinsData, BuildGetApplicationTrackSQL(pinsData), rs))
+    return result;
+  const bool ignore = rs->Fields("ApplicationIgnore").Value().ToBoolean();
+  rs->Close();
+  pblnIgnore = ignore;
+  return nullptr;
 }
 
 }  // namespace kx4

@@ -50,14 +50,10 @@ void AppTrack::SetDescription(const std::string& value) {
 KXErrorPtr AppTrack::Load(int32_t plngId, KXData& pinsData) {
   id_ = plngId;
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(
-          pinsData, rs, BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this)))
+  if (KXErrorPtr error =
+          SelectRow(pinsData, BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this),
+                    "Could not find application with id: " + std::to_string(plngId), rs))
     return error;
-  if (IsEmpty(*rs)) {
-    rs->Close();
-    return MakeError("Could not find application with id: " + std::to_string(plngId),
-                     KXError::kIconStop, erRecordExpected);
-  }
   // Both texts are stored as NULL when empty, so both load through FieldValue;
   // reading the name directly would make an unnamed application unloadable.
   const Variant kText(static_cast<int32_t>(vbString));

@@ -13,11 +13,6 @@
 namespace kx4 {
 namespace {
 
-// Empty names and ports are stored as NULL; they load back as empty text.
-std::string TextField(const ado::Recordset& rs, const char* name) {
-  return FieldValue(rs.Fields(name), Variant(static_cast<int32_t>(vbString))).ToString();
-}
-
 std::string BuildLoadSQL(const std::string& prefix, const Printer& printer) {
   return "SELECT Name, Port, ConfigurationId FROM " + prefix +
          "tblPrinters WHERE PrinterId = " + std::to_string(printer.Id());
@@ -68,14 +63,10 @@ void Printer::SetName(const std::string& value) {
 KXErrorPtr Printer::Load(KXData& pinsData, int32_t plngId) {
   id_ = plngId;
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(
-          pinsData, rs, BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this)))
+  if (KXErrorPtr error =
+          SelectRow(pinsData, BuildLoadSQL(KXDataInternal::OwnerPrefix(pinsData), *this),
+                    "Expected printer with id: " + std::to_string(plngId), rs))
     return error;
-  if (IsEmpty(*rs)) {
-    rs->Close();
-    return MakeError("Expected printer with id: " + std::to_string(plngId), KXError::kIconStop,
-                     erRecordExpected);
-  }
   port_ = TextField(*rs, "Port");
   name_ = TextField(*rs, "Name");
   configuration_id_ = rs->Fields("ConfigurationId").Value().ToLong();
@@ -86,14 +77,10 @@ KXErrorPtr Printer::Load(KXData& pinsData, int32_t plngId) {
 KXErrorPtr Printer::LoadByPort(KXData& pinsData, const std::string& pstrPort) {
   port_ = pstrPort;
   std::shared_ptr<ado::Recordset> rs;
-  if (KXErrorPtr error = KXDataInternal::ExecuteSQL(
-          pinsData, rs, BuildLoadByPortSQL(KXDataInternal::OwnerPrefix(pinsData), *this)))
+  if (KXErrorPtr error =
+          SelectRow(pinsData, BuildLoadByPortSQL(KXDataInternal::OwnerPrefix(pinsData), *this),
+                    "Could not find printer with port " + port_, rs))
     return error;
-  if (IsEmpty(*rs)) {
-    rs->Close();
-    return MakeError("Could not find printer with port " + port_, KXError::kIconStop,
-                     erRecordExpected);
-  }
   id_ = rs->Fields("PrinterId").Value().ToLong();
   name_ = TextField(*rs, "Name");
   configuration_id_ = rs->Fields("ConfigurationId").Value().ToLong();

@@ -53,6 +53,12 @@ class TransactionGuard {
   bool open_ = false;
 };
 
+// Runs an insert batch that ends by reading its key back as "NewId" and
+// hands the key out in `key`; whether the row stays is up to the caller's
+// transaction.
+[[nodiscard]] KXErrorPtr ExecuteReturningNewId(KXData& pinsData, const std::string& batch,
+                                               const Variant& parameters, int32_t& key);
+
 // Runs an insert batch that reads its key back as "NewId" inside a session
 // transaction.  `new_id` takes the key only once the row is committed, so a
 // failed save never leaves an object holding the key of a row that is not

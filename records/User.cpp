@@ -22,7 +22,6 @@ namespace {
 
 // The job list's PIN filter enciphers with the same phrase.
 constexpr const char* kPinKey = "T9W35K614)p";
-constexpr int32_t kDuplicateKey = 2601;
 
 Variant Flag16(bool value) {
   return Variant(static_cast<int16_t>(value ? -1 : 0));
@@ -238,11 +237,7 @@ KXErrorPtr User::Save(KXData& pinsData) {
     result = Insert(pinsData, *this, pin, id_);
   }
   // The unique index on PinCode is the only guard against a shared PIN.
-  if (result && result->Number() == kDuplicateKey) {
-    result->SetKXErrorNumber(erDataValueExists);
-    result->SetMessage("This pin number already exists in the database.");
-    result->SetIconType(KXError::kIconExclamation);
-  }
+  MarkDuplicate(result, "This pin number already exists in the database.");
   return result;
 }
 

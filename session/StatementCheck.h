@@ -13,11 +13,12 @@ bool IsPlainIdentifier(std::string_view text);
 
 // True when `sql` is one statement that only reads: SELECT, or WITH ...
 // SELECT, optionally followed by one ";", with no word that writes (INSERT,
-// UPDATE, DELETE, INTO, ...) anywhere in it.  Literals,
-// quoted names and comments are skipped as the server would; anything the
-// dialects might read differently (nested or unterminated comments,
-// unterminated literals, a literal prefixed by anything but N) is refused.
-// On refusal `reason` says why.
+// UPDATE, DELETE, INTO, ...) or locks rows anywhere in it, and calling no
+// function but the reading ones of a fixed list.  The text is cut as the
+// shared tokenizer cuts it, which reads PostgreSQL's quoting (E'', U&, dollar
+// quotes) as that server does; anything the engines might read differently
+// (nested or unterminated comments, unterminated literals, @ names) is
+// refused.  On refusal `reason` says why.
 bool IsSingleReadStatement(std::string_view sql, std::string& reason);
 
 }  // namespace kx4

@@ -4,6 +4,7 @@
 
 #include "dataaccess/Engine.h"
 #include "dataaccess/dialect/Analyzer.h"
+#include "variant/Utf8.h"
 
 namespace kx4::ado::dialect {
 namespace {
@@ -25,10 +26,16 @@ bool IsSpace(unsigned char c) {
 }
 
 // End of a literal opened by `quote` at `i` (the quote itself), doubled
-// quotes standing for one.
-size_t QuotedEnd(std::string_view s, size_t i, char quote) {
+// quotes standing for one; with `backslash`, a backslash also escapes the
+// character after it.  `open` tells a literal that ran to the end.
+template <bool kBackslash = false>
+size_t QuotedEnd(std::string_view s, size_t i, char quote, bool& open) {
   ++i;
   while (i < s.size()) {
+    if (kBackslash && s[i] == '\\') {
+      i += 2;
+      continue;
+    }
     if (s[i] == quote) {
       if (i + 1 < s.size() && s[i + 1] == quote) {
         i += 2;
@@ -38,7 +45,92 @@ size_t QuotedEnd(std::string_view s, size_t i, char quote) {
     }
     ++i;
   }
+  open = true;
   return s.size();
+}
+
+// N'..', E'..' (backslash escapes), U&'..' and U&".." at `i`: moves `i` past
+// the literal and returns its kind, or returns kWord with `i` unmoved.
+TokenKind PrefixedLiteral(std::string_view s, size_t& i, bool& open) {
+  const char c = s[i];
+  const char next = i + 1 < s.size() ? s[i + 1] : '\0';
+  if (next == '\'' && (c == 'N' || c == 'n')) {
+    i = QuotedEnd(s, i + 1, '\'', open);
+    return TokenKind::kNString;
+  }
+  if (next == '\'' && (c == 'E' || c == 'e')) {
+    i = QuotedEnd<true>(s, i + 1, '\'', open);
+    return TokenKind::kString;
+  }
+  if (next == '&' && (c == 'U' || c == 'u') && i + 2 < s.size() &&
+      (s[i + 2] == '\'' || s[i + 2] == '"')) {
+    const char quote = s[i + 2];
+    i = QuotedEnd(s, i + 2, quote, open);
+    return quote == '"' ? TokenKind::kQuotedName : TokenKind::kString;
+  }
+  return TokenKind::kWord;
+}
+
+// Length of the dollar-quote tag ("$$", "$tag$") at `i`, or 0.  A tag does
+// not begin with a digit ("$1" is a parameter).
+size_t DollarTag(std::string_view s, size_t i) {
+  size_t j = i + 1;
+  if (j < s.size() && IsWordStart(static_cast<unsigned char>(s[j])) && s[j] != '#') {
+    while (j < s.size() && s[j] != '$' && s[j] != '@' && s[j] != '#' &&
+           IsWordChar(static_cast<unsigned char>(s[j])))
+      ++j;
+  }
+  return j < s.size() && s[j] == '$' ? j + 1 - i : 0;
+}
+
+bool IsHexDigit(char c) {
+  return IsDigit(static_cast<unsigned char>(c)) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The body of a U& literal or name with its escapes decoded; false for an
+// escape the server refuses.  Surrogates are refused too: no name needs them.
+bool DecodeUnicodeEscapes(std::string_view body, char escape, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < body.size(); ++i) {
+    if (body[i] != escape) {
+      out += body[i];
+      continue;
+    }
+    if (i + 1 < body.size() && body[i + 1] == escape) {
+      out += escape;
+      ++i;
+      continue;
+    }
+    const bool wide = i + 1 < body.size() && body[i + 1] == '+';
+    const size_t digits = wide ? 6 : 4;
+    const size_t from = i + (wide ? 2 : 1);
+    if (from + digits > body.size())
+      return false;
+    char32_t cp = 0;
+    for (size_t k = from; k < from + digits; ++k) {
+      if (!IsHexDigit(body[k]))
+        return false;
+      cp = cp * 16 + static_cast<char32_t>(IsDigit(static_cast<unsigned char>(body[k]))
+                                               ? body[k] - '0'
+                                               : (body[k] | 0x20) - 'a' + 10);
+    }
+    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    AppendUtf8(cp, out);
+    i = from + digits - 1;
+  }
+  return true;
+}
+
+// Undoes the doubling of `quote` inside a quoted body.
+std::string Undoubled(std::string_view body, char quote) {
+  std::string out;
+  for (size_t i = 0; i < body.size(); ++i) {
+    out += body[i];
+    if (body[i] == quote && i + 1 < body.size() && body[i + 1] == quote)
+      ++i;
+  }
+  return out;
 }
 
 }  // namespace
@@ -49,41 +141,42 @@ void Tokenize(std::string_view s, std::vector<Token>& out) {
   while (i < n) {
     const size_t start = i;
     const unsigned char c = static_cast<unsigned char>(s[i]);
+    bool open = false;
     TokenKind kind;
     if (IsSpace(c)) {
       while (i < n && IsSpace(static_cast<unsigned char>(s[i])))
         ++i;
       kind = TokenKind::kSpace;
     } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-      while (i < n && s[i] != '\n')
+      while (i < n && s[i] != '\n' && s[i] != '\r')
         ++i;
       kind = TokenKind::kComment;
     } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
       int depth = 0;
+      open = true;
       while (i < n) {
         if (s[i] == '/' && i + 1 < n && s[i + 1] == '*') {
           ++depth;
           i += 2;
         } else if (s[i] == '*' && i + 1 < n && s[i + 1] == '/') {
           i += 2;
-          if (--depth == 0)
+          if (--depth == 0) {
+            open = false;
             break;
+          }
         } else {
           ++i;
         }
       }
       kind = TokenKind::kComment;
     } else if (c == '\'') {
-      i = QuotedEnd(s, i, '\'');
+      i = QuotedEnd(s, i, '\'', open);
       kind = TokenKind::kString;
-    } else if ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'') {
-      i = QuotedEnd(s, i + 1, '\'');
-      kind = TokenKind::kNString;
     } else if (c == '[') {
-      i = QuotedEnd(s, i, ']');
+      i = QuotedEnd(s, i, ']', open);
       kind = TokenKind::kQuotedName;
     } else if (c == '"') {
-      i = QuotedEnd(s, i, '"');
+      i = QuotedEnd(s, i, '"', open);
       kind = TokenKind::kQuotedName;
     } else if (IsDigit(c) ||
                (c == '.' && i + 1 < n && IsDigit(static_cast<unsigned char>(s[i + 1])))) {
@@ -106,9 +199,16 @@ void Tokenize(std::string_view s, std::vector<Token>& out) {
       }
       kind = TokenKind::kNumber;
     } else if (IsWordStart(c)) {
-      while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
-        ++i;
-      kind = TokenKind::kWord;
+      kind = PrefixedLiteral(s, i, open);
+      if (kind == TokenKind::kWord) {
+        while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
+          ++i;
+      }
+    } else if (const size_t tag = c == '$' ? DollarTag(s, i) : 0) {
+      const size_t end = s.find(s.substr(i, tag), i + tag);
+      open = end == std::string_view::npos;
+      i = open ? n : end + tag;
+      kind = TokenKind::kString;
     } else if (c == '@') {
       ++i;
       while (i < n && IsWordChar(static_cast<unsigned char>(s[i])))
@@ -173,7 +273,7 @@ void Tokenize(std::string_view s, std::vector<Token>& out) {
           break;
       }
     }
-    out.push_back(Token{kind, s.substr(start, i - start)});
+    out.push_back(Token{kind, s.substr(start, i - start), open});
   }
 }
 
@@ -191,9 +291,51 @@ bool WordIs(const Token& t, std::string_view upper) {
 }
 
 std::string_view NameText(const Token& t) {
-  if (t.kind == TokenKind::kQuotedName && t.text.size() >= 2)
-    return t.text.substr(1, t.text.size() - 2);
-  return t.text;
+  if (t.kind != TokenKind::kQuotedName)
+    return t.text;
+  const size_t skip = t.text.front() == '[' || t.text.front() == '"' ? 1 : 3;  // U&"
+  const size_t close = t.open ? 0 : 1;
+  return t.text.size() >= skip + close ? t.text.substr(skip, t.text.size() - skip - close)
+                                       : std::string_view();
+}
+
+bool ResolveName(const std::vector<Token>& tokens, size_t i, std::string& name, size_t& next) {
+  const Token& t = tokens[i];
+  next = i + 1;
+  if (t.kind == TokenKind::kWord) {
+    name = AsciiLower(t.text);
+    return true;
+  }
+  if (t.kind != TokenKind::kQuotedName || t.open)
+    return false;
+  const char front = t.text.front();
+  if (front == '[') {
+    name = AsciiLower(Undoubled(NameText(t), ']'));
+    return true;
+  }
+  const std::string body = Undoubled(NameText(t), '"');
+  if (front == '"') {
+    name = body;
+    return true;
+  }
+  char escape = '\\';
+  size_t k = next;
+  while (k < tokens.size() && !Significant(tokens[k]))
+    ++k;
+  if (k < tokens.size() && WordIs(tokens[k], "UESCAPE")) {
+    size_t literal = k + 1;
+    while (literal < tokens.size() && !Significant(tokens[literal]))
+      ++literal;
+    if (literal >= tokens.size() || tokens[literal].kind != TokenKind::kString ||
+        tokens[literal].text.size() != 3 || tokens[literal].text.front() != '\'')
+      return false;
+    escape = tokens[literal].text[1];
+    if (IsHexDigit(escape) || escape == '+' || escape == '\'' || escape == '"' ||
+        IsSpace(static_cast<unsigned char>(escape)))
+      return false;
+    next = literal + 1;
+  }
+  return DecodeUnicodeEscapes(body, escape, name);
 }
 
 void SplitBatch(const std::vector<Token>& tokens, std::vector<Piece>& out) {

@@ -22,8 +22,8 @@ enum class TokenKind : uint8_t {
   kSpace,       // blanks, tabs, line breaks
   kComment,     // -- to the end of the line, /* ... */ (nesting)
   kWord,        // keywords and plain names
-  kQuotedName,  // [name] or "name"
-  kString,      // 'text' with '' inside
+  kQuotedName,  // [name], "name" or U&"name"
+  kString,      // 'text' with '' inside; E'..', U&'..', $tag$..$tag$
   kNString,     // N'text'
   kNumber,      // 12, 1.5, .5, 1e3
   kMarker,      // ?
@@ -40,10 +40,12 @@ enum class TokenKind : uint8_t {
 struct Token {
   TokenKind kind;
   std::string_view text;
+  bool open = false;  // a literal, quoted name or comment missing its end
 };
 
 // Appends the tokens of `sql` to `out`; their texts concatenate to `sql`.
-// An unterminated literal or comment runs to the end of the text.
+// An unterminated literal or comment runs to the end of the text and is
+// marked open.
 void Tokenize(std::string_view sql, std::vector<Token>& out);
 
 // Case-insensitive comparison of a word token with an upper-case keyword.
@@ -221,8 +223,16 @@ class Translator {
   int param_index_ = 0;
 };
 
-// The body of a quoted name without its quotes, or the word itself.
+// The body of a quoted name without its quotes (escapes left as written),
+// or the word itself.
 std::string_view NameText(const Token& token);
+
+// The name that the word or quoted name at `tokens[i]` stands for, as
+// PostgreSQL reads it: words and [names] in lower case (ASCII), "names" exact
+// with doubled quotes undone, U&"names" decoded, honouring a UESCAPE clause
+// after them.  `next` receives the index after the name (and its clause).
+// False for anything else and for escapes the server would refuse.
+bool ResolveName(const std::vector<Token>& tokens, size_t i, std::string& name, size_t& next);
 
 }  // namespace kx4::ado::dialect
 

@@ -133,9 +133,12 @@ ConnectParams ConnectParams::From(const ConnectionOptions& options, std::string_
   }
   params.timeout_seconds_ = std::max(0, options.connect_timeout);
   params.read_only_ = options.mode == adModeRead;
-  // Session settings the result parsing relies on; a read-mode session starts
-  // every transaction read-only.
-  std::string settings = "-c DateStyle=ISO,MDY -c IntervalStyle=postgres -c extra_float_digits=3";
+  // Session settings the result parsing relies on, and the literal rules the
+  // shared tokenizer cuts statements by (a backslash is no escape in '');
+  // a read-mode session starts every transaction read-only.
+  std::string settings =
+      "-c DateStyle=ISO,MDY -c IntervalStyle=postgres -c extra_float_digits=3 "
+      "-c standard_conforming_strings=on";
   if (params.read_only_) {
     settings += " -c default_transaction_read_only=on";
   }

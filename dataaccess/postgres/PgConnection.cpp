@@ -267,6 +267,21 @@ void PgConnection::CheckCaseRules() {
   pg::CheckCaseRules(conn_);
 }
 
+bool PgConnection::Reusable() const {
+  return !left_state_ && PQstatus(conn_) == CONNECTION_OK &&
+         PQtransactionStatus(conn_) == PQTRANS_IDLE;
+}
+
+bool PgConnection::Usable() {
+  if (PQstatus(conn_) != CONNECTION_OK || PQtransactionStatus(conn_) != PQTRANS_IDLE) {
+    return false;
+  }
+  // An idle session is owed nothing; readable means a termination notice or
+  // the end of the connection.
+  pollfd entry{PQsocket(conn_), POLLIN, 0};
+  return poll(&entry, 1, 0) == 0;
+}
+
 void PgConnection::BeginTransaction() {
   transaction_.Begin();
   release_pending_ = false;
@@ -365,7 +380,9 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
   } else if (hold) {
     own("BEGIN");
   }
-  const bool set_timeout = timeout_ms != timeout_ms_;
+  // A read-mode session runs report statements: whatever one of them did to
+  // the setting, the next runs under its own time-out again.
+  const bool set_timeout = read_only_ || timeout_ms != timeout_ms_;
   if (set_timeout) {
     own("SET statement_timeout = " + std::to_string(timeout_ms));
   }
@@ -488,6 +505,7 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
     param_kinds_.push_back(dialect::KindOfParameter(p));
   }
   const PgBatch& translated = translator_.Translate(batch, read_only_, param_kinds_);
+  left_state_ |= translated.leaves_state;
   if (translated.statements.empty()) {
     return false;
   }
@@ -590,6 +608,7 @@ void PgConnection::Fill(const PGresult* result, const PgStatement& statement,
                         ResultTable& rows) {
   const int fields = PQnfields(result);
   const int tuples = PQntuples(result);
+  rows.ReserveColumns(static_cast<size_t>(fields));
 
   // A table the catalogue does not know (another session created it since
   // it was read, or it is the system's) is looked for once, by reading the

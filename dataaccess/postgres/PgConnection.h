@@ -44,6 +44,9 @@ class PgConnection final : public EngineConnection {
   void BeginTransaction() override;
   void CommitTransaction() override;
   void RollbackTransaction() override;
+  bool Reusable() const override;
+  // Nothing arrived while idle: the server has not ended the session.
+  bool Usable() override;
 
   // Runs PostgreSQL text as it stands through the simple protocol (several
   // statements, no parameters); for schema scripts and maintenance.
@@ -77,6 +80,7 @@ class PgConnection final : public EngineConnection {
   TransactionState transaction_;
   bool release_pending_ = false;  // the last batch's savepoint is still there
   int64_t timeout_ms_ = -1;       // statement_timeout in force; -1 = not known
+  bool left_state_ = false;       // ran a statement that may leave state behind
   // From LoadCatalogue().
   dialect::Catalogue catalogue_;
   std::unordered_map<unsigned, std::vector<int>> flag_columns_;  // by table: attnums

@@ -132,15 +132,16 @@ bool IsCastTarget(const std::vector<Token>& tokens, size_t i) {
                   "25006");
 }
 
-bool NamesReadOnlySetting(const Token& token) {
+bool NamesReadOnlySetting(const std::vector<Token>& tokens, size_t i) {
   std::string name;
-  if (token.kind == TokenKind::kWord) {
-    name = AsciiLower(token.text);
-  } else if (token.kind == TokenKind::kQuotedName) {
-    name = AsciiLower(dialect::NameText(token));
-  } else {
+  size_t next = 0;
+  if (tokens[i].kind != TokenKind::kWord && tokens[i].kind != TokenKind::kQuotedName) {
     return false;
   }
+  if (!dialect::ResolveName(tokens, i, name, next)) {
+    return true;  // a name the server refuses anyway
+  }
+  name = AsciiLower(name);
   return name == "default_transaction_read_only" || name == "transaction_read_only" ||
          name == "set_config";
 }
@@ -152,9 +153,12 @@ void CheckReadOnly(std::string_view statement) {
   std::vector<Token> tokens;
   dialect::Tokenize(statement, tokens);
   std::vector<const Token*> words;
-  for (const Token& token : tokens) {
-    if (Significant(token)) {
-      words.push_back(&token);
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (NamesReadOnlySetting(tokens, i)) {
+      ReadOnlyRefusal("changing the read-only setting");
+    }
+    if (Significant(tokens[i])) {
+      words.push_back(&tokens[i]);
     }
   }
   if (words.empty()) {
@@ -169,9 +173,6 @@ void CheckReadOnly(std::string_view statement) {
   }
   const bool setting = WordIs(first, "SET") || WordIs(first, "RESET");
   for (const Token* word : words) {
-    if (NamesReadOnlySetting(*word)) {
-      ReadOnlyRefusal("changing the read-only setting");
-    }
     if (setting &&
         (WordIs(*word, "TRANSACTION") || WordIs(*word, "CHARACTERISTICS") || WordIs(*word, "ALL") ||
          WordIs(*word, "SESSION_AUTHORIZATION") || WordIs(*word, "ROLE"))) {
@@ -537,6 +538,7 @@ const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
   // name it had before the case rules renamed the function.
   batch_.spellings.emplace("kx4_upper", "upper");
   batch_.spellings.emplace("kx4_lower", "lower");
+  batch_.leaves_state = false;
   hooks_->params = params;
   const std::vector<dialect::Statement>& statements = translator_.Translate(batch, params);
   hooks_->params = {};
@@ -544,6 +546,8 @@ const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
     if (read_only) {
       CheckReadOnly(statement.sql);
     }
+    batch_.leaves_state |=
+        statement.kind != dialect::StatementKind::kSelect && !dialect::ChangesData(statement.kind);
     PgStatement translated;
     translated.text = statement.sql;
     translated.first_param = statement.first_param;

@@ -30,6 +30,9 @@ struct PgBatch {
   // Result column names come back from PostgreSQL in lower case; this maps
   // them to the spelling the batch used ("newid" -> "NewId").
   std::unordered_map<std::string, std::string> spellings;
+  // Some statement is not SELECT, INSERT, UPDATE or DELETE, and may leave
+  // state in the session (a setting, a temporary table).
+  bool leaves_state = false;
 };
 
 class PgTranslator {

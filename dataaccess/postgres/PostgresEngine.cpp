@@ -8,6 +8,7 @@
 #include "dataaccess/postgres/PgConnection.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "schema/Schema.h"
+#include "variant/Utf8.h"
 
 namespace kx4::ado {
 
@@ -113,6 +114,11 @@ class PgEngine final : public Engine {
       }
       throw;
     }
+  }
+
+  std::string Location(const ConnectionOptions& options) const override {
+    const pg::ServerAddress address = pg::ParseDataSource(options.data_source);
+    return address.host + "," + address.port + "/" + std::string(TrimWhitespace(options.database));
   }
 
   void DropDatabase(const ConnectionOptions& options) const override {

@@ -116,6 +116,15 @@ bool IsNumberLiteral(std::string_view s) {
   return digit;
 }
 
+// Whether `text` holds anything but blanks, comments and semicolons.
+bool HoldsStatement(std::string_view text) {
+  std::vector<dialect::Token> tokens;
+  dialect::Tokenize(text, tokens);
+  return std::any_of(tokens.begin(), tokens.end(), [](const dialect::Token& t) {
+    return dialect::Significant(t) && t.kind != dialect::TokenKind::kSemicolon;
+  });
+}
+
 }  // namespace
 
 int Catalog::Load(sqlite3* db) {
@@ -254,6 +263,8 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
   if (rc != SQLITE_OK)
     fail((rc & 0xFF) == SQLITE_BUSY ? rc : SQLITE_CANTOPEN);
   deadline_ = Clock::time_point::max();
+  device_ = st.st_dev;
+  inode_ = st.st_ino;
   // Without the catalog flags and money would go unconverted: no connection.
   rc = catalog_.Load(db_);
   if (rc == SQLITE_OK)
@@ -342,10 +353,18 @@ SqliteConnection::Prepared& SqliteConnection::Prepare(const dialect::Statement& 
   if (!found) {
     auto p = std::make_unique<Prepared>();
     p->sql = sql;
+    const char* tail = nullptr;
     const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
-                                      SQLITE_PREPARE_PERSISTENT, &p->stmt, nullptr);
+                                      SQLITE_PREPARE_PERSISTENT, &p->stmt, &tail);
     if (rc != SQLITE_OK)
       Fail(rc);
+    // SQLite compiles the first statement only; running it while dropping
+    // the rest would report a half-run piece as a success.
+    if (tail && HoldsStatement(std::string_view(tail, sql.c_str() + sql.size() - tail))) {
+      sqlite3_finalize(p->stmt);
+      throw MakeError(kErrCommandFailed, 102, "42000",
+                      "Incorrect syntax: more than one statement without a separator.");
+    }
     const int n = sqlite3_column_count(p->stmt);
     p->declared_readers.resize(n);
     p->declared_types.resize(n);
@@ -450,6 +469,7 @@ void SqliteConnection::Bind(sqlite3_stmt* st, const dialect::Statement& s,
 void SqliteConnection::Fetch(Prepared& p, ResultTable& rows) {
   sqlite3_stmt* st = p.stmt;
   const int n = static_cast<int>(p.readers.size());
+  rows.ReserveColumns(static_cast<size_t>(n));
   for (int c = 0; c < n; ++c)
     rows.AddColumn(sqlite3_column_name(st, c), p.types[c]);
   const Reader* readers = p.readers.data();
@@ -577,7 +597,8 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
   const std::vector<dialect::Statement>& statements = translator_->Translate(batch, param_kinds_);
   if (static_cast<size_t>(translator_->ParamCount()) > params.size())
     throw ContractError(ContractFault::kMissingParameter, kErrorSource);
-  deadline_ = timeout_seconds > 0 ? Clock::now() + std::chrono::seconds(timeout_seconds)
+  last_used_ = Clock::now();
+  deadline_ = timeout_seconds > 0 ? last_used_ + std::chrono::seconds(timeout_seconds)
                                   : Clock::time_point::max();
   timed_out_ = false;
   if (timeout_seconds > 0)
@@ -588,6 +609,8 @@ bool SqliteConnection::Execute(std::string_view batch, const std::vector<Paramet
   for (const auto& s : statements) {
     writes |= dialect::ChangesData(s.kind) || s.kind == dialect::StatementKind::kOther;
     schema |= s.kind == dialect::StatementKind::kOther;
+    left_state_ |=
+        s.kind == dialect::StatementKind::kOther || s.kind == dialect::StatementKind::kSetOption;
   }
   // Autocommit writes run as one write transaction in the writers' queue, so
   // an insert and its identity query stay together.  Inside the caller's
@@ -687,6 +710,21 @@ void SqliteConnection::Recover(bool own, bool savepoint, bool timed_out, bool sc
   }
   if (schema)
     catalog_stale_ = catalog_.Load(db_) != SQLITE_OK;
+}
+
+bool SqliteConnection::Reusable() const {
+  return !left_state_ && !transaction_.Open() && !begun_ && !queue_.Held() &&
+         sqlite3_get_autocommit(db_) != 0;
+}
+
+bool SqliteConnection::Usable() {
+  const Clock::time_point now = Clock::now();
+  if (now - last_used_ < std::chrono::seconds(1))
+    return true;
+  last_used_ = now;
+  struct stat st = {};
+  return stat(path_.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == device_ &&
+         static_cast<uint64_t>(st.st_ino) == inode_;
 }
 
 void SqliteConnection::BeginTransaction() {

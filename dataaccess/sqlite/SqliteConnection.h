@@ -3,6 +3,7 @@
 #define KX4DATA_DATAACCESS_SQLITE_SQLITECONNECTION_H_
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,12 @@ class SqliteConnection final : public EngineConnection {
   void BeginTransaction() override;
   void CommitTransaction() override;
   void RollbackTransaction() override;
+  bool Reusable() const override;
+  // The file at the path is still the one this connection opened.  Within a
+  // second of the last statement the connection is taken as it is, as an
+  // established one would be: a path lookup costs about as much as a
+  // statement.
+  bool Usable() override;
 
  private:
   struct Prepared;
@@ -93,6 +100,10 @@ class SqliteConnection final : public EngineConnection {
   std::optional<int64_t> identity_;  // @@IDENTITY
   Clock::time_point deadline_ = Clock::time_point::max();
   bool timed_out_ = false;
+  bool left_state_ = false;  // ran a statement that may leave state behind
+  Clock::time_point last_used_;
+  uint64_t device_ = 0;  // of the file opened
+  uint64_t inode_ = 0;
 };
 
 }  // namespace kx4::ado::sqlite

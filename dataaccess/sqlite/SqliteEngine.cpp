@@ -110,6 +110,10 @@ class Engine final : public ado::Engine {
     sqlite3_close_v2(db);
   }
 
+  std::string Location(const ConnectionOptions& options) const override {
+    return DatabasePath(options);
+  }
+
   // Removes every file it can; the first failure other than a missing file
   // is reported.
   void DropDatabase(const ConnectionOptions& options) const override {

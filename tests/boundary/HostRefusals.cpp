@@ -1,6 +1,7 @@
 // What a host program may not do with the public headers.  Compiled by the
 // test suite once without a case (it must compile) and once per KX4_<case>
 // (each must fail with its own diagnostic).
+#include <kx4data/Accounting.h>
 #include <kx4data/KXData.h>
 #include <kx4data/PrintJob.h>
 #include <kx4data/ado/Recordset.h>
@@ -33,6 +34,8 @@ int HostUse(kx4::KXData& session, kx4::PrintJob& job) {
   kx4::ado::Connection connection;
 #elif defined(KX4_IGNORED_ERROR)
   job.Save(session);
+#elif defined(KX4_ACCOUNTING_STAMP)
+  kx4::Accounting backdated(kx4::DateTime::FromCivil(2020, 1, 1));
 #elif defined(KX4_PLAIN_POLICY_NUMBER)
   return session.CheckSecurity(1) ? 1 : 0;
 #endif

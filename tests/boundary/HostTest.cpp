@@ -72,11 +72,36 @@ TEST_P(HostProgram, RecordsAJobAndListsIt) {
   std::ostringstream listed;
   ASSERT_EQ(Report(ListJobs("jdoe", listed)), 0);
   EXPECT_EQ(listed.str(), "Budget.xlsx, 1 pages at 0.05\nMinutes.docx, 12 pages at 0.05\n");
+  std::ostringstream counted;
+  ASSERT_EQ(Report(CountJobs(admin, "LASER", kx4::DateTime::Now().AddDays(-1), counted)), 0);
+  EXPECT_EQ(counted.str(), "2 jobs, 13 pages\n");
 
   // Both jobs were charged to the PIN's owner.
   kx4::User user;
   ASSERT_EQ(Report(user.Load(admin, id)), 0);
   EXPECT_EQ(user.QuotaRemaining(), kx4::Currency::Parse("9.35"));
+}
+
+TEST_P(HostProgram, ExportsEachJobOnce) {
+  kx4::KXData admin;
+  ASSERT_EQ(Report(OpenSession(admin, "")), 0);
+  int32_t id = 0;
+  ASSERT_EQ(Report(AddUser(admin, "Jo Doe", "4711", id)), 0);
+  ASSERT_EQ(Report(RecordJob(admin, id, "Minutes.docx", 12)), 0);
+  std::ostringstream first, second;
+  ASSERT_EQ(Report(ExportJobs(admin, first)), 0);
+  EXPECT_EQ(first.str(), "Jo Doe, Minutes.docx, 12\n");
+  ASSERT_EQ(Report(ExportJobs(admin, second)), 0);
+  EXPECT_EQ(second.str(), "");
+
+  // A failed write leaves the jobs for the next run.
+  ASSERT_EQ(Report(RecordJob(admin, -1, "Budget.xlsx", 2)), 0);
+  std::ostringstream broken;
+  broken.setstate(std::ios::badbit);
+  EXPECT_NE(ExportJobs(admin, broken), nullptr);
+  std::ostringstream retried;
+  ASSERT_EQ(Report(ExportJobs(admin, retried)), 0);
+  EXPECT_EQ(retried.str(), "Unknown, Budget.xlsx, 2\n");
 }
 
 TEST_P(HostProgram, ReportsErrorsAndFailedCalls) {

@@ -61,6 +61,77 @@ TEST(Tokenizer, UnterminatedLiteralRunsToTheEnd) {
   Tokenize("SELECT 'abc", tokens);
   ASSERT_EQ(tokens.size(), 3u);
   EXPECT_EQ(tokens[2].text, "'abc");
+  EXPECT_TRUE(tokens[2].open);
+  for (const char* sql : {"SELECT E'\\'", "SELECT $x$ abc $x", "SELECT U&\"a", "SELECT [a",
+                          "SELECT 1 /* /* */"}) {
+    tokens.clear();
+    Tokenize(sql, tokens);
+    EXPECT_TRUE(tokens.back().open) << sql;
+  }
+  tokens.clear();
+  Tokenize("SELECT 'a', E'\\\\', $$b$$, [c], /* d */ 1", tokens);
+  for (const Token& t : tokens)
+    EXPECT_FALSE(t.open) << t.text;
+}
+
+// Only the significant tokens, as text.
+std::vector<std::string> Pieces(std::string_view sql) {
+  std::vector<Token> tokens;
+  Tokenize(sql, tokens);
+  std::string joined;
+  std::vector<std::string> out;
+  for (const Token& t : tokens) {
+    joined += t.text;
+    if (Significant(t))
+      out.emplace_back(t.text);
+  }
+  EXPECT_EQ(joined, sql);
+  return out;
+}
+
+TEST(Tokenizer, CutsPostgresQuotingWhereTheServerDoes) {
+  using V = std::vector<std::string>;
+  // Backslash escapes in E'' strings; nothing else escapes a quote.
+  EXPECT_EQ(Pieces("SELECT E'it\\'s; x', 'a\\'"), (V{"SELECT", "E'it\\'s; x'", ",", "'a\\'"}));
+  EXPECT_EQ(Pieces("SELECT e'\\\\'; x"), (V{"SELECT", "e'\\\\'", ";", "x"}));
+  // Unicode-escaped strings and names.
+  EXPECT_EQ(Pieces("SELECT U&'d\\0061t''a', u&\"x\"\"y\" UESCAPE '!'"),
+            (V{"SELECT", "U&'d\\0061t''a'", ",", "u&\"x\"\"y\"", "UESCAPE", "'!'"}));
+  // Dollar quotes, with and without a tag; $1 is a parameter and a$b$ a name.
+  EXPECT_EQ(Pieces("SELECT $$a;'b$$, $t$ $$ ; $t$, $1, a$b$c"),
+            (V{"SELECT", "$$a;'b$$", ",", "$t$ $$ ; $t$", ",", "$", "1", ",", "a$b$c"}));
+  // A line comment ends at a carriage return too.
+  EXPECT_EQ(Pieces("SELECT 1 -- c\r; x"), (V{"SELECT", "1", ";", "x"}));
+  std::vector<Token> tokens;
+  Tokenize("E'a' U&'b' $$c$$ U&\"d\"", tokens);
+  EXPECT_EQ(tokens[0].kind, TokenKind::kString);
+  EXPECT_EQ(tokens[2].kind, TokenKind::kString);
+  EXPECT_EQ(tokens[4].kind, TokenKind::kString);
+  EXPECT_EQ(tokens[6].kind, TokenKind::kQuotedName);
+  EXPECT_EQ(NameText(tokens[6]), "d");
+}
+
+TEST(Tokenizer, ResolvesNamesAsPostgresReadsThem) {
+  // The name and the index after it, or "refused".
+  auto resolve = [](std::string_view sql) {
+    std::vector<Token> tokens;
+    Tokenize(sql, tokens);
+    std::string name;
+    size_t next = 0;
+    return ResolveName(tokens, 0, name, next) ? name + "|" + std::to_string(next)
+                                              : std::string("refused");
+  };
+  EXPECT_EQ(resolve("Lower("), "lower|1");
+  EXPECT_EQ(resolve("[Lo]]w](x)"), "lo]w|1");
+  EXPECT_EQ(resolve("\"Lo\"\"w\""), "Lo\"w|1");
+  EXPECT_EQ(resolve("U&\"set\\005fconfig\"("), "set_config|1");
+  EXPECT_EQ(resolve("U&\"a\\+0000e9\\\\\""), "a\xc3\xa9\\|1");
+  EXPECT_EQ(resolve("U&\"set!005fconfig\" /* c */ UESCAPE '!' (x)"), "set_config|7");
+  // Escapes the server refuses, and a UESCAPE it would not take.
+  for (const char* refused : {"U&\"a\\00zz\"", "U&\"a\\d800\"", "U&\"a\\12\"",
+                              "U&\"a\\0000\"", "U&\"a\" UESCAPE 'b'", "U&\"a\" UESCAPE '+'",
+                              "U&\"a\" UESCAPE '!!'", "U&\"a\" UESCAPE", "'text'", "U&\"open"})
+    EXPECT_EQ(resolve(refused), "refused") << refused;
 }
 
 TEST(Translator, SplitsInsertBatchesWrittenWithoutSeparators) {

@@ -66,6 +66,19 @@ TEST_P(EngineContract, AFailedBatchOutsideATransactionChangesNothing) {
   EXPECT_EQ(Applications(), 0);
 }
 
+// Two statements that the batch splitter cannot tell apart reach the engine
+// as one piece: an engine must refuse the piece, never run its first
+// statement and drop the rest.
+TEST_P(EngineContract, APieceHoldingTwoStatementsIsRefusedWhole) {
+  Failure f = Fails(c_, "CREATE TABLE tblFirst (a int) CREATE TABLE tblSecond (b int)");
+  EXPECT_EQ(f.error.NativeError, 102);
+  Fails(c_, "SELECT * FROM tblFirst");
+  Fails(c_, "SELECT * FROM tblSecond");
+  f = Fails(c_, "UPDATE tblApplications SET Name = N'x' DROP TABLE tblSettings");
+  EXPECT_EQ(f.error.NativeError, 102);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM tblSettings"), 1);
+}
+
 TEST_P(EngineContract, ATimeOutFailsTheStatementAndLosesATransaction) {
   Failure slow = Fails(c_, Slow(false), {}, 1);
   EXPECT_EQ(slow.hresult, ado::kErrTimeout);

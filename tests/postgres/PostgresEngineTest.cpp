@@ -334,6 +334,9 @@ TEST_F(PostgresTest, ReadModeCannotWriteNorBeUnlocked) {
                              "SET SESSION CHARACTERISTICS AS TRANSACTION "
                              "READ WRITE",
                              "SELECT set_config('default_transaction_read_only', 'off', false)",
+                             "SELECT U&\"set\\005fconfig\"('default_transaction_read_only', "
+                             "'off', false)",
+                             "SELECT U&\"default!005ftransaction!005fread!005fonly\" UESCAPE '!'",
                              "BEGIN READ WRITE", "COMMIT"}) {
     EXPECT_EQ(Fails(reader, unlock).error.NativeError, 3906) << unlock;
   }
@@ -351,6 +354,24 @@ TEST_F(PostgresTest, StatementTimeOutFollowsTheCommand) {
   command.SetCommandTimeout(0);
   command.SetActiveConnection(c_);
   EXPECT_NO_THROW(command.Execute());
+}
+
+TEST_F(PostgresTest, ABackslashIsNoEscapeWhateverTheDatabaseSays) {
+  Execute(c_, "ALTER DATABASE \"" + db_->Database() + "\" SET standard_conforming_strings = off");
+  auto fresh = db_->Connect();
+  EXPECT_EQ(Scalar(fresh, "SELECT 'a\\' AS x").ToString(), "a\\");
+}
+
+TEST_F(PostgresTest, ReadModeAppliesTheTimeOutToEveryBatch) {
+  auto reader = db_->Connect(adModeRead);
+  ado::Command lift;
+  lift.SetCommandText("SET statement_timeout = 0");
+  lift.SetCommandTimeout(1);
+  lift.SetActiveConnection(reader);
+  lift.Execute();
+  // The next batch runs under its own limit again, the same as before.
+  Failure slow = Fails(reader, "SELECT pg_sleep(3)", {}, 1);
+  EXPECT_EQ(slow.error.NativeError, -2);
 }
 
 // Rows are read once the batch has run on the server; a value that cannot be

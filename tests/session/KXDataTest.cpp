@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dataaccess/Connection.h"
+#include "dataaccess/ConnectionPool.h"
 #include "session/SessionSupport.h"
 #include "support/TempHive.h"
 
@@ -275,6 +276,28 @@ TEST_P(SessionLifecycle, ALoginDialogConnectsOneStatementAndTheSessionGoesBackTo
   // The next statement connects on demand with the typed settings.
   ASSERT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
   EXPECT_EQ(screen->dialogs_shown, 1);
+}
+
+TEST_P(SessionLifecycle, AnIdleSessionReusesPooledConnectionsAndChecksTheVersionEachTime) {
+  auto raw = Connect();
+  ado::ConnectionPool& pool = ado::ConnectionPool::Instance();
+  KXData session;
+  std::shared_ptr<ado::Recordset> rs;
+  ASSERT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
+  const size_t pooled = pool.IdleCount();
+  ASSERT_GE(pooled, 1u);
+  ASSERT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
+  EXPECT_EQ(pool.IdleCount(), pooled);  // the same connection, back again
+  EXPECT_FALSE(HasConnection(session));
+
+  test::Execute(raw, "UPDATE tblSettings SET Version = 3");
+  KXErrorPtr error = KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->Message(), kWrongVersion);
+  EXPECT_EQ(session.DBVersion(), 3);
+  test::Execute(raw, "UPDATE tblSettings SET Version = 4");
+  EXPECT_EQ(KXDataInternal::ExecuteSQL(session, rs, "SELECT Version FROM tblSettings"), nullptr);
+  EXPECT_EQ(session.DBVersion(), 4);
 }
 
 KX4_INSTANTIATE_ENGINES(SessionLifecycle);

@@ -1,0 +1,363 @@
+// The accounting export and configuration loading through an established
+// session against the raw engine (sqlite3, libpq) running the same
+// statements, translated by the engine's own translator, with the same
+// durability (SQLite: WAL, synchronous=FULL) and fetching the same rows into
+// a compact column holder.
+//
+// On a year of 1,000,000 jobs of which the latest 100,000 are not accounted:
+// one export cycle is MarkJobsAsPending, GetPendingJobs (fully fetched),
+// MarkJobsAsDone and ClearLastRun (which returns the run's jobs, so every
+// cycle starts alike).  Library and raw cycles alternate, the side that goes
+// first alternating too; each ratio is the median of the rounds.  ClearLastRun
+// must be served by an index: the SQLite side counts the rows it read in full
+// scans, the PostgreSQL side the sequential scans in its plan.
+//
+//   accounting_bench [jobs] [rounds]
+//
+// The PostgreSQL half needs KX4_TEST_PGHOST (and KX4_TEST_PGPORT), as the
+// tests do; without it only SQLite is measured.
+#include <kx4data/Accounting.h>
+#include <kx4data/Configuration.h>
+#include <kx4data/KXData.h>
+#include <kx4data/ado/Database.h>
+#include <kx4data/ado/Recordset.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/support/JobGenerator.h"
+#include "bench/support/RawEngines.h"
+#include "global/JobListSelect.h"
+#include "session/Common.h"
+#include "session/clsConnectionVariables.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using kx4::bench::Require;
+
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void Succeeds(const kx4::KXErrorPtr& error, const char* what) {
+  Require(!error, std::string(what) + ": " + (error ? error->Message() : ""));
+}
+
+// The statements of one run, as the library writes them.
+struct RunStatements {
+  std::string mark_pending, pending_jobs, mark_done, clear_last_run;
+};
+
+RunStatements StatementsOf(const kx4::Accounting& run) {
+  const std::string stamp = kx4::DateToSQL(run.DateAccounted()).ToString();
+  return {
+      "UPDATE tblPrintJobs SET Accounted = 1, AccountedOn = " + stamp +
+          " WHERE (Accounted = 0 OR Accounted = 1)",
+      kx4::kJobListSelect +
+          std::string("FROM tblPrintJobs P LEFT OUTER JOIN tblValidatedValues C ON C.ValidatedId "
+                      "= P.ValidatedId LEFT OUTER JOIN tblUsers R ON R.UserId = P.UserId INNER "
+                      "JOIN tblUnitMeasure U ON U.UnitMeasureId = P.UnitMeasureId WHERE "
+                      "P.Accounted = 1 ORDER BY P.DatePrinted"),
+      "UPDATE tblPrintJobs SET Accounted = 2 WHERE Accounted = 1 AND AccountedOn = " + stamp + " ",
+      "UPDATE tblPrintJobs SET Accounted = 0, AccountedOn = NULL WHERE Accounted = 2 AND "
+      "AccountedOn = (SELECT MAX(AccountedOn) FROM tblPrintJobs WHERE Accounted = 2)",
+  };
+}
+
+// What both sides do, one operation each, and what the raw engine adds.
+struct Side {
+  std::function<void()> mark_pending;
+  std::function<size_t()> pending_jobs;  // rows fetched
+  std::function<void()> mark_done;
+  std::function<void()> clear_last_run;
+};
+
+constexpr int kOps = 4;
+const char* const kOpNames[kOps] = {"mark_pending", "pending_jobs", "mark_done", "clear_last_run"};
+
+// Seconds per operation of one cycle.
+std::vector<double> Cycle(const Side& side, size_t expected_rows) {
+  std::vector<double> spent(kOps);
+  Clock::time_point start = Clock::now();
+  side.mark_pending();
+  spent[0] = Since(start);
+  start = Clock::now();
+  const size_t rows = side.pending_jobs();
+  spent[1] = Since(start);
+  Require(rows == expected_rows, "pending jobs: " + std::to_string(rows) + " rows, expected " +
+                                     std::to_string(expected_rows));
+  start = Clock::now();
+  side.mark_done();
+  spent[2] = Since(start);
+  start = Clock::now();
+  side.clear_last_run();
+  spent[3] = Since(start);
+  return spent;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+void CompareCycles(const std::string& engine, int rounds, size_t expected_rows, const Side& library,
+                   const Side& raw, const std::function<void()>& between) {
+  std::vector<std::vector<double>> ratios(kOps);
+  std::vector<double> best_library(kOps, 1e300), best_raw(kOps, 1e300);
+  for (int r = 0; r < rounds; ++r) {
+    std::vector<double> lib, direct;
+    if (r % 2 == 0) {
+      lib = Cycle(library, expected_rows);
+      between();
+      direct = Cycle(raw, expected_rows);
+    } else {
+      direct = Cycle(raw, expected_rows);
+      between();
+      lib = Cycle(library, expected_rows);
+    }
+    between();
+    if (std::getenv("KX4_BENCH_VERBOSE")) {
+      std::printf("# round %d (%s first):", r, r % 2 == 0 ? "library" : "raw");
+      for (int op = 0; op < kOps; ++op)
+        std::printf(" %s %.3f/%.3f", kOpNames[op], lib[op], direct[op]);
+      std::printf("\n");
+    }
+    for (int op = 0; op < kOps; ++op) {
+      ratios[op].push_back(direct[op] / lib[op]);
+      best_library[op] = std::min(best_library[op], lib[op]);
+      best_raw[op] = std::min(best_raw[op], direct[op]);
+    }
+  }
+  for (int op = 0; op < kOps; ++op) {
+    std::printf("# %s %s: library %.3f s, raw %.3f s (best rounds)\n", engine.c_str(), kOpNames[op],
+                best_library[op], best_raw[op]);
+  }
+  for (int op = 0; op < 3; ++op) {
+    std::printf("RATIO accounting_%s_%s %.2f target >= 0.8\n", kOpNames[op], engine.c_str(),
+                Median(ratios[op]));
+  }
+}
+
+// 50 paper types, every other one offered by one configuration; its key.
+template <typename Raw>
+int32_t AddConfiguration(Raw& raw) {
+  raw.Exec(
+      "INSERT INTO tblConfigurations (Name, TrackOptionId, UnitMeasureId, UnitCost, MaxPages, "
+      "MaxError, ColorModifier, Active) VALUES ('Fifty papers', 2, 1, 0.05, 100, 'Too long', 25, "
+      "1)");
+  for (int p = 1; p <= 50; ++p) {
+    raw.Exec(
+        "INSERT INTO tblPaperTypes (Description, CostModifier, ListPosition, Active, DefaultType) "
+        "VALUES ('Paper type " +
+        std::to_string(p) + "', " + std::to_string(p % 7) + ", " + std::to_string(p) + ", 1, 0)");
+  }
+  raw.Exec(
+      "INSERT INTO tblConfigurationPaperTypes (ConfigurationId, PaperTypeId, CostModifier) "
+      "SELECT C.ConfigurationId, P.PaperTypeId, 10 FROM tblConfigurations C, tblPaperTypes P "
+      "WHERE C.Name = 'Fifty papers' AND P.ListPosition % 2 = 0");
+  const kx4::bench::RawRows key =
+      raw.Fetch("SELECT ConfigurationId FROM tblConfigurations WHERE Name = 'Fifty papers'");
+  return static_cast<int32_t>(key.columns.at(0).numbers.at(0));
+}
+
+// Configuration::Load against the raw engine running its three statements;
+// the two alternate in chunks, the ratio is the median of the rounds.
+void CompareConfigurationLoad(const std::string& engine, int rounds, kx4::KXData& session,
+                              int32_t id,
+                              const std::function<std::string(const std::string&)>& translate,
+                              const std::function<size_t(const std::string&)>& fetch) {
+  const std::string ids = std::to_string(id);
+  std::vector<std::string> statements = {
+      "SELECT C.ConfigurationId, C.Name, C.TrackOptionId, C.UnitMeasureId, C.UnitCost, "
+      "U.UnitDisplay AS UnitDesc, C.MaxPages, C.MaxError, (C.ColorModifier + 100) AS Modifier, "
+      "C.Active FROM tblConfigurations C, tblUnitMeasure U WHERE C.ConfigurationId = " +
+          ids + " AND U.UnitMeasureId = C.UnitMeasureId",
+      "SELECT PaperTypeId, Description, (CostModifier + 100) AS Modifier, Active, DefaultType, "
+      "ListPosition FROM tblPaperTypes WHERE Active = 1 ORDER BY ListPosition",
+      "SELECT CP.PaperTypeId, P.Description, (CP.CostModifier + 100) AS Modifier FROM "
+      "tblConfigurationPaperTypes CP, tblPaperTypes P WHERE CP.ConfigurationId = " +
+          ids + " AND P.PaperTypeId = CP.PaperTypeId ORDER BY P.ListPosition",
+  };
+  for (std::string& sql : statements)
+    sql = translate(sql);
+  auto library = [&] {
+    kx4::Configuration config;
+    Succeeds(config.Load(session, id), "Configuration::Load");
+    Require(config.PaperTypes()->Count() == 50, "paper types");
+  };
+  auto raw = [&] {
+    size_t rows = 0;
+    for (const std::string& sql : statements)
+      rows += fetch(sql);
+    Require(rows == 1 + 50 + 25, "raw configuration rows");
+  };
+  constexpr int kLoads = 600, kChunk = 20;
+  std::vector<double> ratios;
+  double best_library = 1e300, best_raw = 1e300;
+  for (int warm = 0; warm < 20; ++warm) {
+    library();
+    raw();
+  }
+  for (int r = 0; r < rounds; ++r) {
+    double lib_spent = 0, raw_spent = 0;
+    for (int done = 0; done < kLoads; done += kChunk) {
+      Clock::time_point start = Clock::now();
+      for (int i = 0; i < kChunk; ++i)
+        raw();
+      raw_spent += Since(start);
+      start = Clock::now();
+      for (int i = 0; i < kChunk; ++i)
+        library();
+      lib_spent += Since(start);
+    }
+    ratios.push_back(raw_spent / lib_spent);
+    best_library = std::min(best_library, lib_spent / kLoads);
+    best_raw = std::min(best_raw, raw_spent / kLoads);
+  }
+  std::printf("# %s configuration load (50 paper types): library %.1f us, raw %.1f us\n",
+              engine.c_str(), best_library * 1e6, best_raw * 1e6);
+  std::printf("RATIO configuration_load_%s %.2f target >= 0.8\n", engine.c_str(), Median(ratios));
+}
+
+struct Target {
+  std::string engine;  // sqlite, postgres
+  std::string server;  // the Data Source value
+  std::string database;
+};
+
+template <typename Raw>
+void Run(const Target& target, const kx4::bench::JobSet& set, int rounds,
+         const std::function<void()>& generate, const std::function<std::unique_ptr<Raw>()>& open,
+         const std::function<void(Raw&, const std::string&)>& check_clear_last_run) {
+  const std::string cs = "Provider=SQLOLEDB;Data Source=" + target.server +
+                         ";Database=" + target.database + ";Trusted_Connection=Yes;";
+  kx4::ado::DropDatabase(cs);
+  kx4::ado::CreateDatabase(cs);
+  Clock::time_point start = Clock::now();
+  generate();
+  std::printf("# %s: %d jobs generated in %.1f s\n", target.engine.c_str(), set.jobs, Since(start));
+
+  kx4::clsConnectionVariables settings;
+  settings.SetServer(target.server);
+  settings.SetDatabase(target.database);
+  settings.SetNTAuthenticate(true);
+  settings.SetConnectTimeout(15);
+  settings.Store(false);
+  {
+    kx4::KXData session;
+    Succeeds(session.EstablishConnection(kx4::Variant(true)), "EstablishConnection");
+    Succeeds(session.GetAuthorization(), "GetAuthorization");
+    std::unique_ptr<Raw> raw = open();
+
+    kx4::Accounting run;
+    const RunStatements sql = StatementsOf(run);
+    const RunStatements native = {raw->Translate(sql.mark_pending),
+                                  raw->Translate(sql.pending_jobs), raw->Translate(sql.mark_done),
+                                  raw->Translate(sql.clear_last_run)};
+
+    Side library{
+        [&] { Succeeds(run.MarkJobsAsPending(session), "MarkJobsAsPending"); },
+        [&] {
+          std::shared_ptr<kx4::ado::Recordset> jobs;
+          Succeeds(run.GetPendingJobs(session, jobs), "GetPendingJobs");
+          return static_cast<size_t>(jobs->RecordCount());
+        },
+        [&] { Succeeds(run.MarkJobsAsDone(session), "MarkJobsAsDone"); },
+        [&] { Succeeds(run.ClearLastRun(session), "ClearLastRun"); },
+    };
+    Side direct{
+        [&] { raw->Exec(native.mark_pending); },
+        [&] { return raw->Fetch(native.pending_jobs).rows; },
+        [&] { raw->Exec(native.mark_done); },
+        [&] { raw->Exec(native.clear_last_run); },
+    };
+    // PostgreSQL keeps the old row versions of every update; clear them
+    // away between cycles so that no cycle pays for an earlier one's.
+    auto between = [&] {
+      if (target.engine == "postgres")
+        raw->Exec("VACUUM tblPrintJobs");
+    };
+    CompareCycles(target.engine, rounds, static_cast<size_t>(set.not_accounted), library, direct,
+                  between);
+    // With a run of its own exported, so that undoing it leaves the jobs as
+    // the cycles did.
+    library.mark_pending();
+    library.mark_done();
+    check_clear_last_run(*raw, native.clear_last_run);
+
+    const int32_t id = AddConfiguration(*raw);
+    CompareConfigurationLoad(
+        target.engine, rounds * 3, session, id,
+        [&](const std::string& s) { return raw->Translate(s); },
+        [&](const std::string& s) { return raw->Fetch(s).rows; });
+    session.CloseConnection();
+  }
+  kx4::ado::DropDatabase(cs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto number = [&](int i, int fallback) {
+    const int n = argc > i ? std::atoi(argv[i]) : 0;
+    return n > 0 ? n : fallback;
+  };
+  kx4::bench::JobSet set;
+  set.jobs = number(1, 1'000'000);
+  set.not_accounted = set.jobs / 10;
+  const int rounds = number(2, 3);
+  try {
+    // A private hive and data folder; the raw side opens the same file.
+    kx4::test::TempDir scratch;
+    setenv("KX4_HIVE_DIR", scratch.Path().c_str(), 1);
+    setenv("KX4_LOG_DIR", scratch.Path().c_str(), 1);
+    setenv("XDG_DATA_HOME", scratch.Path().c_str(), 1);
+
+    const Target sqlite{"sqlite", "(localdb)", "kx4bench_accounting"};
+    const std::string path = scratch.Path() + "/kestrix/" + sqlite.database + ".db";
+    Run<kx4::bench::RawSqlite>(
+        sqlite, set, rounds, [&] { kx4::bench::GenerateSqlite(path, set); },
+        [&] { return std::make_unique<kx4::bench::RawSqlite>(path); },
+        [](kx4::bench::RawSqlite& raw, const std::string& clear_last_run) {
+          std::printf("RATIO accounting_clear_last_run_full_scan_rows_sqlite %lld target <= 0\n",
+                      static_cast<long long>(raw.FullScanSteps(clear_last_run)));
+        });
+
+    const char* host = std::getenv("KX4_TEST_PGHOST");
+    const char* port_env = std::getenv("KX4_TEST_PGPORT");
+    if (!host || !*host) {
+      std::printf("accounting postgres: KX4_TEST_PGHOST is not set; not measured\n");
+      return 0;
+    }
+    const std::string port = port_env ? port_env : "";
+    const Target pg{"postgres", port.empty() ? host : std::string(host) + "," + port,
+                    "kx4bench_accounting_" + std::to_string(getpid())};
+    Run<kx4::bench::RawPostgres>(
+        pg, set, rounds, [&] { kx4::bench::GeneratePostgres(host, port, pg.database, set); },
+        [&] { return std::make_unique<kx4::bench::RawPostgres>(host, port, pg.database); },
+        [](kx4::bench::RawPostgres& raw, const std::string& clear_last_run) {
+          const std::string plan = raw.Explain(clear_last_run);
+          int scans = 0;
+          for (size_t at = plan.find("Seq Scan"); at != std::string::npos;
+               at = plan.find("Seq Scan", at + 1))
+            ++scans;
+          std::printf("# postgres clear_last_run plan:\n%s", plan.c_str());
+          std::printf("RATIO accounting_clear_last_run_seq_scans_postgres %d target <= 0\n", scans);
+        });
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "accounting_bench: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
