@@ -104,13 +104,14 @@ TEST(PgDialect, LikePatternsBecomePostgresEscapes) {
 
   EXPECT_EQ(One("SELECT * FROM tblPrintJobs P WHERE (UPPER(P.PrinterName) LIKE N'HP[_]%' OR "
                 "UPPER(P.PrinterPort) LIKE N'HP[_]%')"),
-            "SELECT * FROM tblPrintJobs P WHERE (UPPER(P.PrinterName) LIKE 'HP\\_%' OR "
-            "UPPER(P.PrinterPort) LIKE 'HP\\_%')");
+            "SELECT * FROM tblPrintJobs P WHERE (kx4_upper(P.PrinterName) LIKE kx4_upper('HP\\_%') "
+            "OR kx4_upper(P.PrinterPort) LIKE kx4_upper('HP\\_%'))");
   EXPECT_EQ(One("SELECT * FROM t WHERE a NOT LIKE '[a-c]%'"),
-            "SELECT * FROM t WHERE a NOT SIMILAR TO '[a-c]%'");
-  // A statement with its own escape character means what it says.
+            "SELECT * FROM t WHERE kx4_upper(a) NOT SIMILAR TO kx4_upper('[a-c]%')");
+  // A statement with its own escape character means what it says, without
+  // regard to case.
   EXPECT_EQ(One("SELECT * FROM t WHERE a LIKE 'x!_%' ESCAPE '!'"),
-            "SELECT * FROM t WHERE a LIKE 'x!_%' ESCAPE '!'");
+            "SELECT * FROM t WHERE kx4_upper(a) LIKE kx4_upper('x!_%') ESCAPE kx4_upper('!')");
 }
 
 TEST(PgDialect, StatementsOfPostgresStayWhole) {
