@@ -11,7 +11,7 @@
 // against what the finished record set holds.  PurgeJobs deletes one month,
 // the raw DELETE another; the ratio compares seconds per deleted job.
 //
-//   joblist_bench [jobs] [rounds]
+//   joblist_bench [jobs] [rounds] [sqlite|postgres]
 //
 // The PostgreSQL half needs KX4_TEST_PGHOST (and KX4_TEST_PGPORT), as the
 // tests do; without it only SQLite is measured.
@@ -331,6 +331,7 @@ int main(int argc, char** argv) {
   set.jobs = number(1, 1'000'000);
   set.not_accounted = set.jobs / 10;
   const int rounds = number(2, 3);
+  const std::string only = argc > 3 ? argv[3] : "";
   try {
     // A private hive and data folder; the raw side opens the same file.
     kx4::test::TempDir scratch;
@@ -340,9 +341,13 @@ int main(int argc, char** argv) {
 
     const Target sqlite{"sqlite", "(localdb)", "kx4bench_joblist"};
     const std::string path = scratch.Path() + "/kestrix/" + sqlite.database + ".db";
-    Run<kx4::bench::RawSqlite>(
-        sqlite, set, rounds, [&] { kx4::bench::GenerateSqlite(path, set); },
-        [&] { return std::make_unique<kx4::bench::RawSqlite>(path); });
+    if (only != "postgres") {
+      Run<kx4::bench::RawSqlite>(
+          sqlite, set, rounds, [&] { kx4::bench::GenerateSqlite(path, set); },
+          [&] { return std::make_unique<kx4::bench::RawSqlite>(path); });
+    }
+    if (only == "sqlite")
+      return 0;
 
     const char* host = std::getenv("KX4_TEST_PGHOST");
     const char* port_env = std::getenv("KX4_TEST_PGPORT");

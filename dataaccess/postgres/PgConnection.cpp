@@ -189,6 +189,95 @@ EngineError ValueError(std::string_view column, std::string_view text) {
 
 }  // namespace
 
+// How a result column is read, decided once per result.
+enum class PgConnection::Reader : uint8_t {
+  kBool,
+  kInteger,
+  kDouble,
+  kMoney,
+  kTimestamp,
+  kTime,
+  kText,
+  kUpperText,
+  kLowerText
+};
+
+// The rows of the batch's latest result set that arrived in single-row mode.
+struct PgConnection::Stream {
+  const PgBatch* batch = nullptr;
+  size_t statement = SIZE_MAX;  // whose rows `table` holds
+  ResultTable table;
+  std::vector<Reader> readers;
+  // Rows kept as they came while the columns wait for the catalogue.
+  std::vector<ResultPtr> waiting;
+  bool wait = false;
+  // A value of the set that cannot be read; the set's later rows are dropped.
+  std::exception_ptr failure;
+};
+
+namespace {
+
+// Appends row `row` of `result` to `rows`; throws ValueError for a value the
+// column's reader cannot convert.
+template <typename Reader>
+void AppendRow(const PGresult* result, int row, const std::vector<Reader>& readers,
+               ResultTable& rows) {
+  const int fields = static_cast<int>(readers.size());
+  for (int column = 0; column < fields; ++column) {
+    if (PQgetisnull(result, row, column)) {
+      rows.AppendNull();
+      continue;
+    }
+    const char* value = PQgetvalue(result, row, column);
+    const std::string_view text(value, static_cast<size_t>(PQgetlength(result, row, column)));
+    std::optional<int64_t> number;
+    switch (readers[static_cast<size_t>(column)]) {
+      case Reader::kText:
+        rows.AppendText(text);
+        continue;
+      case Reader::kUpperText:
+        rows.AppendText(UpperText(text));
+        continue;
+      case Reader::kLowerText:
+        rows.AppendText(LowerText(text));
+        continue;
+      case Reader::kDouble:
+        rows.AppendDouble(ParseDouble(text));
+        continue;
+      case Reader::kBool:
+        rows.AppendInteger(text == "t" ? 1 : 0);
+        continue;
+      case Reader::kInteger:
+        if ((number = ParseInteger(text))) {
+          rows.AppendInteger(*number);
+          continue;
+        }
+        break;
+      case Reader::kMoney:
+        if ((number = ParseCurrencyTicks(text))) {
+          rows.AppendCurrency(*number);
+          continue;
+        }
+        break;
+      case Reader::kTimestamp:
+        if ((number = ParseTimestampSeconds(text))) {
+          rows.AppendDate(*number);
+          continue;
+        }
+        break;
+      case Reader::kTime:
+        if ((number = ParseTimeSeconds(text))) {
+          rows.AppendDate(*number);
+          continue;
+        }
+        break;
+    }
+    throw ValueError(PQfname(result, column), text);
+  }
+}
+
+}  // namespace
+
 PgConnection::PgConnection(const ConnectParams& params)
     : read_only_(params.ReadOnly()), transaction_(kErrorSource) {
   std::vector<const char*> keywords = params.Keywords();
@@ -346,7 +435,7 @@ void PgConnection::RecoverTransaction(bool timed_out) {
 
 std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
                                                  const std::vector<Parameter>& params,
-                                                 int32_t timeout_ms, bool hold) {
+                                                 int32_t timeout_ms, bool hold, Stream* stream) {
   // Everything is encoded before anything is sent, so that a missing or
   // unconvertible value leaves the server untouched.
   struct Query {
@@ -428,13 +517,20 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
     throw ConnectionError(conn_, false);
   }
 
-  // One result per query, each followed by a null; then the sync.
+  // One result per query, each followed by a null; then the sync.  A
+  // streamed query's rows come first, one result each.
   std::vector<ResultPtr> results;
   size_t failed = SIZE_MAX;
+  size_t index = 0;  // of the batch's statement
   for (size_t i = 0; i < sent; ++i) {
+    const bool streamed = stream && queries[i].statement && PQsetSingleRowMode(conn_) == 1;
     ResultPtr first;
     while (PGresult* result = PQgetResult(conn_)) {
       ExecStatusType status = PQresultStatus(result);
+      if (status == PGRES_SINGLE_TUPLE && streamed) {
+        TakeRow(*stream, index, result);
+        continue;
+      }
       if (status == PGRES_COPY_IN) {
         PQputCopyEnd(conn_, "COPY is not supported");
       } else if (status == PGRES_COPY_OUT) {
@@ -457,6 +553,7 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
       failed = results.size();
     }
     results.push_back(std::move(first));
+    index += queries[i].statement ? 1 : 0;
   }
   bool synced = false;
   for (int idle = 0; !synced && idle < 2;) {
@@ -517,16 +614,19 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
   // statement_timeout is in milliseconds, at most INT_MAX.
   const int64_t timeout_ms = std::min<int64_t>(int64_t{std::max(0, timeout_seconds)} * 1000,
                                                std::numeric_limits<int32_t>::max());
-  for (PGresult* result : RunPipeline(translated, params, static_cast<int32_t>(timeout_ms), hold)) {
+  Stream stream;
+  stream.batch = &translated;
+  for (PGresult* result : RunPipeline(translated, params, static_cast<int32_t>(timeout_ms), hold,
+                                      rows ? &stream : nullptr)) {
     results.emplace_back(result);
   }
   const PGresult* last_set = nullptr;
-  const PgStatement* last_statement = nullptr;
+  size_t last_index = 0;
   for (size_t i = 0; i < results.size(); ++i) {
     const ResultPtr& result = results[i];
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
       last_set = result.get();
-      last_statement = &translated.statements[i];
+      last_index = i;
       continue;
     }
     std::string_view tag = PQcmdStatus(result.get());
@@ -542,9 +642,25 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
       LoadCatalogue();
     }
     if (last_set && rows) {
-      ResultTable table;
-      Fill(last_set, *last_statement, translated.spellings, table);
-      *rows = std::move(table);
+      const PgStatement& statement = translated.statements[last_index];
+      if (stream.statement != last_index) {
+        ResultTable table;
+        Fill(last_set, statement, translated.spellings, table);
+        *rows = std::move(table);
+      } else {
+        if (stream.failure) {
+          std::rethrow_exception(stream.failure);
+        }
+        if (stream.wait) {
+          stream.readers = AddColumns(stream.waiting.front().get(), statement, translated.spellings,
+                                      stream.table);
+          for (const ResultPtr& row : stream.waiting) {
+            AppendRow(row.get(), 0, stream.readers, stream.table);
+          }
+        }
+        stream.table.Finish();
+        *rows = std::move(stream.table);
+      }
     }
     if (hold) {
       Command("COMMIT");
@@ -603,40 +719,34 @@ void PgConnection::LoadCatalogue() {
   }
 }
 
-void PgConnection::Fill(const PGresult* result, const PgStatement& statement,
-                        const std::unordered_map<std::string, std::string>& spellings,
-                        ResultTable& rows) {
+bool PgConnection::KnowsTables(const PGresult* result) const {
+  for (int column = 0; column < PQnfields(result); ++column) {
+    const unsigned table = PQftable(result, column);
+    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<PgConnection::Reader> PgConnection::AddColumns(
+    const PGresult* result, const PgStatement& statement,
+    const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows) {
   const int fields = PQnfields(result);
-  const int tuples = PQntuples(result);
   rows.ReserveColumns(static_cast<size_t>(fields));
 
   // A table the catalogue does not know (another session created it since
   // it was read, or it is the system's) is looked for once, by reading the
   // catalogue again.
-  bool reloaded = false;
-  for (int column = 0; column < fields; ++column) {
-    const unsigned table = PQftable(result, column);
-    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table)) {
-      if (!reloaded) {
-        LoadCatalogue();
-        reloaded = true;
+  if (!KnowsTables(result)) {
+    LoadCatalogue();
+    for (int column = 0; column < fields; ++column) {
+      if (const unsigned table = PQftable(result, column); table != 0) {
+        flag_columns_[table];  // known from now on, flags or not
       }
-      flag_columns_[table];  // known from now on, flags or not
     }
   }
 
-  // How each column is read, decided once.
-  enum class Reader : uint8_t {
-    kBool,
-    kInteger,
-    kDouble,
-    kMoney,
-    kTimestamp,
-    kTime,
-    kText,
-    kUpperText,
-    kLowerText
-  };
   std::vector<Reader> readers(static_cast<size_t>(fields));
   for (int column = 0; column < fields; ++column) {
     const unsigned type = PQftype(result, column);
@@ -690,62 +800,47 @@ void PgConnection::Fill(const PGresult* result, const PgStatement& statement,
     }
     rows.AddColumn(std::move(name), ado_type);
   }
-  rows.Reserve(static_cast<size_t>(tuples));
+  return readers;
+}
 
+void PgConnection::Fill(const PGresult* result, const PgStatement& statement,
+                        const std::unordered_map<std::string, std::string>& spellings,
+                        ResultTable& rows) {
+  const std::vector<Reader> readers = AddColumns(result, statement, spellings, rows);
+  const int tuples = PQntuples(result);
+  rows.Reserve(static_cast<size_t>(tuples));
   for (int row = 0; row < tuples; ++row) {
-    for (int column = 0; column < fields; ++column) {
-      if (PQgetisnull(result, row, column)) {
-        rows.AppendNull();
-        continue;
-      }
-      const char* value = PQgetvalue(result, row, column);
-      const std::string_view text(value, static_cast<size_t>(PQgetlength(result, row, column)));
-      std::optional<int64_t> number;
-      switch (readers[static_cast<size_t>(column)]) {
-        case Reader::kText:
-          rows.AppendText(text);
-          continue;
-        case Reader::kUpperText:
-          rows.AppendText(UpperText(text));
-          continue;
-        case Reader::kLowerText:
-          rows.AppendText(LowerText(text));
-          continue;
-        case Reader::kDouble:
-          rows.AppendDouble(ParseDouble(text));
-          continue;
-        case Reader::kBool:
-          rows.AppendInteger(text == "t" ? 1 : 0);
-          continue;
-        case Reader::kInteger:
-          if ((number = ParseInteger(text))) {
-            rows.AppendInteger(*number);
-            continue;
-          }
-          break;
-        case Reader::kMoney:
-          if ((number = ParseCurrencyTicks(text))) {
-            rows.AppendCurrency(*number);
-            continue;
-          }
-          break;
-        case Reader::kTimestamp:
-          if ((number = ParseTimestampSeconds(text))) {
-            rows.AppendDate(*number);
-            continue;
-          }
-          break;
-        case Reader::kTime:
-          if ((number = ParseTimeSeconds(text))) {
-            rows.AppendDate(*number);
-            continue;
-          }
-          break;
-      }
-      throw ValueError(PQfname(result, column), text);
-    }
+    AppendRow(result, row, readers, rows);
   }
   rows.Finish();
+}
+
+void PgConnection::TakeRow(Stream& stream, size_t index, PGresult* row) {
+  ResultPtr owned(row);
+  if (stream.statement != index) {
+    // The first row of a set: the sets before it are not the batch's last.
+    stream.statement = index;
+    stream.table = ResultTable();
+    stream.waiting.clear();
+    stream.failure = nullptr;
+    stream.wait = !KnowsTables(row);
+    if (!stream.wait) {
+      stream.readers =
+          AddColumns(row, stream.batch->statements[index], stream.batch->spellings, stream.table);
+    }
+  }
+  if (stream.failure) {
+    return;
+  }
+  if (stream.wait) {
+    stream.waiting.push_back(std::move(owned));
+    return;
+  }
+  try {
+    AppendRow(row, 0, stream.readers, stream.table);
+  } catch (...) {
+    stream.failure = std::current_exception();
+  }
 }
 
 }  // namespace kx4::ado::pg

@@ -57,11 +57,20 @@ class PgConnection final : public EngineConnection {
   void CheckCaseRules();
 
  private:
+  struct Stream;
+  enum class Reader : uint8_t;
+
   void Command(const char* sql);
   // Sends the statements in one round trip; throws the first failure.
   // `hold` leaves the batch's own transaction open for the caller to end.
+  // With a `stream`, each statement's rows arrive one at a time (libpq's
+  // single-row mode) and go into the stream's table as they come, so that
+  // libpq never holds a whole result beside the table; the results returned
+  // for those statements then hold no rows.
   std::vector<PGresult*> RunPipeline(const PgBatch& batch, const std::vector<Parameter>& params,
-                                     int32_t timeout_ms, bool hold);
+                                     int32_t timeout_ms, bool hold, Stream* stream);
+  // One row of the statement `index` of the batch, in single-row mode.
+  void TakeRow(Stream& stream, size_t index, PGresult* row);
   // After a batch failed inside the caller's transaction: back to the batch's
   // savepoint, or, after a time-out or when that fails, the whole
   // transaction rolled back and lost.
@@ -69,6 +78,13 @@ class PgConnection final : public EngineConnection {
   // `statement` produced the result.
   void Fill(const PGresult* result, const PgStatement& statement,
             const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows);
+  // Whether the result's columns can be typed without reading the catalogue
+  // again (which no pipeline in progress allows).
+  bool KnowsTables(const PGresult* result) const;
+  // Adds the result's columns to `rows`; returns how each is read.
+  std::vector<Reader> AddColumns(const PGresult* result, const PgStatement& statement,
+                                 const std::unordered_map<std::string, std::string>& spellings,
+                                 ResultTable& rows);
   // Reads what the connection knows of the database: the stored columns'
   // kinds (for typing statements) and which of them are flags (for reading
   // results).  When connecting and after a change of the schema.

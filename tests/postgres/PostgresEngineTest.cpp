@@ -396,6 +396,44 @@ TEST_F(PostgresTest, RowsThatCannotBeReadUndoTheirBatch) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 2);
 }
 
+// Rows arrive one at a time into the record set: many of them whole and in
+// order; a failure after the first rows fails the batch and undoes it, and
+// the connection serves on; of several result sets only the last is read.
+TEST_F(PostgresTest, StreamedRowsArriveWholeAndAFailurePartWayUndoesTheBatch) {
+  auto rs = Query(c_,
+                  "SELECT N, 'row ' + CAST(N AS varchar(10)) AS T FROM "
+                  "(SELECT generate_series(1, 20000) AS N) S ORDER BY N");
+  ASSERT_EQ(rs->RecordCount(), 20000);
+  for (int32_t n = 1; !rs->Eof(); rs->MoveNext(), ++n) {
+    ASSERT_EQ(rs->Fields("N").Value(), Variant(n));
+    ASSERT_EQ(rs->Fields("T").Value().ToString(), "row " + std::to_string(n));
+  }
+
+  const std::string failing =
+      "INSERT INTO tblApplications (Name) VALUES (N'x') "
+      "SELECT 10 / (5000 - N) AS Q FROM (SELECT generate_series(1, 9000) AS N) S";
+  auto fails = [&] {
+    EXPECT_THROW(Query(c_, failing), RuntimeError);
+    ASSERT_FALSE(c_->Errors().empty());
+    EXPECT_EQ(c_->Errors().front().NativeError, 8134);
+  };
+  fails();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 0);
+  c_->BeginTrans();
+  Execute(c_, "INSERT INTO tblApplications (Name) VALUES (N'a')");
+  fails();
+  c_->CommitTrans();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 1);
+
+  rs = Query(c_, "SELECT Name FROM tblApplications SELECT 7 AS Last");
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Fields("Last").Value(), Variant(int32_t{7}));
+  rs = Query(c_, "SELECT Name FROM tblApplications SELECT Name AS Other FROM tblApplications "
+                 "WHERE Name = N'none'");
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(rs->Fields(0).Name(), "Other");
+}
+
 TEST_F(PostgresTest, RealsAndDatesRoundTrip) {
   auto rs = Query(c_, "SELECT CAST(? AS float8) AS D, CAST(? AS real) AS S, ? AS T",
                   {Variant(0.1), Variant(1.5f), Variant(DateTime::FromCivil(1899, 12, 30, 6))});
