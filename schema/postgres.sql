@@ -134,8 +134,13 @@ CREATE INDEX ix_tblprintjobs_dateprinted ON tblPrintJobs (DatePrinted);
 CREATE INDEX ix_tblprintjobs_accounted ON tblPrintJobs (Accounted, AccountedOn);
 CREATE INDEX ix_tblprintjobs_userid ON tblPrintJobs (UserId);
 CREATE INDEX ix_tblprintjobs_validatedid ON tblPrintJobs (ValidatedId);
+-- The job list's text filters are prefix LIKE tests, which the library
+-- serves through these indexes as ranges of kx4_key.
 CREATE INDEX ix_tblprintjobs_printername ON tblPrintJobs (kx4_key(PrinterName));
+CREATE INDEX ix_tblprintjobs_printerport ON tblPrintJobs (kx4_key(PrinterPort));
 CREATE INDEX ix_tblprintjobs_networkuser ON tblPrintJobs (kx4_key(NetworkUser));
+CREATE INDEX ix_tblprintjobs_userdefined1 ON tblPrintJobs (kx4_key(UserDefined1));
+CREATE INDEX ix_tblprintjobs_userdefined2 ON tblPrintJobs (kx4_key(UserDefined2));
 
 CREATE TABLE tblSettings (
   UserValidation flag NOT NULL DEFAULT 0,
