@@ -16,8 +16,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dataaccess/dialect/Catalogue.h"
 #include "dataaccess/dialect/Dialect.h"
 #include "dataaccess/postgres/PgDialect.h"
+#include "dataaccess/postgres/PgValues.h"
 #include "dataaccess/sqlite/SqliteConnection.h"
 #include "dataaccess/sqlite/SqliteFunctions.h"
 
@@ -175,6 +177,7 @@ class RawPostgres {
                             nullptr};
     pg_ = PQconnectdbParams(keys, values, 0);
     Require(PQstatus(pg_) == CONNECTION_OK, std::string("libpq: ") + PQerrorMessage(pg_));
+    LoadCatalogue();
   }
   ~RawPostgres() { PQfinish(pg_); }
   RawPostgres(const RawPostgres&) = delete;
@@ -211,8 +214,8 @@ class RawPostgres {
     return rows;
   }
   // The plan of `sql` as EXPLAIN prints it, one line per node.
-  std::string Explain(const std::string& sql) {
-    PGresult* result = Run("EXPLAIN " + sql);
+  std::string Explain(const std::string& sql, const std::vector<std::string>& params = {}) {
+    PGresult* result = Run("EXPLAIN " + sql, params);
     std::string plan;
     for (int r = 0; r < PQntuples(result); ++r)
       plan += std::string(PQgetvalue(result, r, 0)) + "\n";
@@ -239,7 +242,33 @@ class RawPostgres {
     return result;
   }
 
+  // The stored columns' kinds, as the engine reads them, so that statements
+  // translate as the engine translates them (names by their keys above all).
+  void LoadCatalogue() {
+    PGresult* result =
+        Run("SELECT c.relname, a.attname, COALESCE(NULLIF(t.typbasetype, 0), a.atttypid), "
+            "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END, "
+            "t.typtype = 'd' AND t.typname = 'flag', t.typtype = 'd' AND t.typname = 'kx4_ci' "
+            "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+            "JOIN pg_namespace n ON n.oid = c.relnamespace JOIN pg_type t ON t.oid = a.atttypid "
+            "WHERE c.relkind IN ('r', 'v') AND a.attnum > 0 AND NOT a.attisdropped "
+            "AND n.nspname = 'public'");
+    for (int r = 0; r < PQntuples(result); ++r) {
+      const bool flag = PQgetvalue(result, r, 4)[0] == 't';
+      const int32_t ado = ado::pg::AdoTypeFor(
+          static_cast<unsigned>(std::strtoul(PQgetvalue(result, r, 2), nullptr, 10)),
+          std::atoi(PQgetvalue(result, r, 3)), flag);
+      catalogue_.Add(PQgetvalue(result, r, 0), PQgetvalue(result, r, 1),
+                     PQgetvalue(result, r, 5)[0] == 't' ? ado::dialect::ValueKind::kTextCi
+                                                        : ado::dialect::KindOfAdoType(ado),
+                     flag);
+    }
+    PQclear(result);
+    translator_.SetCatalogue(&catalogue_);
+  }
+
   PGconn* pg_ = nullptr;
+  ado::dialect::Catalogue catalogue_;
   ado::pg::PgTranslator translator_;
 };
 
