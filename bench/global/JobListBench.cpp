@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchSetup.h"
 #include "bench/support/JobGenerator.h"
 #include "bench/support/MemoryMeter.h"
 #include "bench/support/RawEngines.h"
@@ -45,23 +46,14 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using kx4::DateTime;
 using kx4::Variant;
+using kx4::bench::Clock;
+using kx4::bench::Median;
 using kx4::bench::Require;
-
-double Since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-void Succeeds(const kx4::KXErrorPtr& error, const char* what) {
-  Require(!error, std::string(what) + ": " + (error ? error->Message() : ""));
-}
+using kx4::bench::Since;
+using kx4::bench::Succeeds;
+using kx4::bench::Target;
 
 // The job list's statement with `conditions`, as DataGlobal writes it.
 std::string JobListSQL(const std::vector<std::string>& conditions) {
@@ -103,12 +95,6 @@ struct List {
   std::vector<std::string> params;
 };
 
-struct Target {
-  std::string engine;  // sqlite, postgres
-  std::string server;  // the Data Source value
-  std::string database;
-};
-
 constexpr int32_t kOwnUser = 7;
 constexpr const char* kOwnPin = "7777";
 constexpr const char* kPrinter = "Ricoh MP C3004 (floor 0)";
@@ -147,6 +133,9 @@ void CompareLists(const Target& target, int rounds, const std::vector<List>& lis
                                              std::to_string(lib.second) + " jobs, raw " +
                                              std::to_string(mine.second));
       rows = lib.second;
+      if (std::getenv("KX4_BENCH_VERBOSE"))
+        std::printf("# round %d %s: library %.3f s, raw %.3f s\n", r, list.name.c_str(), lib.first,
+                    mine.first);
       ratios.push_back(mine.first / lib.first);
       best_library = std::min(best_library, lib.first);
       best_raw = std::min(best_raw, mine.first);
@@ -236,6 +225,9 @@ void ComparePurge(const Target& target, int rounds, kx4::KXData& session, Raw& r
       mine = direct(first);
       lib = library(first + 1);
     }
+    if (std::getenv("KX4_BENCH_VERBOSE"))
+      std::printf("# round %d purge: library %.2f us, raw %.2f us per job\n", r, lib * 1e6,
+                  mine * 1e6);
     ratios.push_back(mine / lib);
     best_library = std::min(best_library, lib);
     best_raw = std::min(best_raw, mine);
@@ -249,20 +241,7 @@ void ComparePurge(const Target& target, int rounds, kx4::KXData& session, Raw& r
 template <typename Raw>
 void Run(const Target& target, const kx4::bench::JobSet& set, int rounds,
          const std::function<void()>& generate, const std::function<std::unique_ptr<Raw>()>& open) {
-  const std::string cs = "Provider=SQLOLEDB;Data Source=" + target.server +
-                         ";Database=" + target.database + ";Trusted_Connection=Yes;";
-  kx4::ado::DropDatabase(cs);
-  kx4::ado::CreateDatabase(cs);
-  Clock::time_point start = Clock::now();
-  generate();
-  std::printf("# %s: %d jobs generated in %.1f s\n", target.engine.c_str(), set.jobs, Since(start));
-
-  kx4::clsConnectionVariables settings;
-  settings.SetServer(target.server);
-  settings.SetDatabase(target.database);
-  settings.SetNTAuthenticate(true);
-  settings.SetConnectTimeout(15);
-  settings.Store(false);
+  const std::string cs = kx4::bench::PrepareDatabase(target, set, generate);
   {
     // The administrator holds every right; the own-data reporter, authorised
     // by PIN once the viewer is secured, only its own jobs.
@@ -333,14 +312,9 @@ int main(int argc, char** argv) {
   const int rounds = number(2, 3);
   const std::string only = argc > 3 ? argv[3] : "";
   try {
-    // A private hive and data folder; the raw side opens the same file.
-    kx4::test::TempDir scratch;
-    setenv("KX4_HIVE_DIR", scratch.Path().c_str(), 1);
-    setenv("KX4_LOG_DIR", scratch.Path().c_str(), 1);
-    setenv("XDG_DATA_HOME", scratch.Path().c_str(), 1);
-
+    const kx4::bench::Scratch scratch;
     const Target sqlite{"sqlite", "(localdb)", "kx4bench_joblist"};
-    const std::string path = scratch.Path() + "/kestrix/" + sqlite.database + ".db";
+    const std::string path = scratch.SqlitePath(sqlite.database);
     if (only != "postgres") {
       Run<kx4::bench::RawSqlite>(
           sqlite, set, rounds, [&] { kx4::bench::GenerateSqlite(path, set); },
@@ -349,15 +323,12 @@ int main(int argc, char** argv) {
     if (only == "sqlite")
       return 0;
 
-    const char* host = std::getenv("KX4_TEST_PGHOST");
-    const char* port_env = std::getenv("KX4_TEST_PGPORT");
-    if (!host || !*host) {
+    Target pg;
+    std::string host, port;
+    if (!kx4::bench::PostgresTarget("kx4bench_joblist", pg, host, port)) {
       std::printf("joblist postgres: KX4_TEST_PGHOST is not set; not measured\n");
       return 0;
     }
-    const std::string port = port_env ? port_env : "";
-    const Target pg{"postgres", port.empty() ? host : std::string(host) + "," + port,
-                    "kx4bench_joblist_" + std::to_string(getpid())};
     Run<kx4::bench::RawPostgres>(
         pg, set, rounds, [&] { kx4::bench::GeneratePostgres(host, port, pg.database, set); },
         [&] { return std::make_unique<kx4::bench::RawPostgres>(host, port, pg.database); });

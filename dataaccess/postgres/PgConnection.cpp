@@ -817,26 +817,28 @@ void PgConnection::Fill(const PGresult* result, const PgStatement& statement,
 
 void PgConnection::TakeRow(Stream& stream, size_t index, PGresult* row) {
   ResultPtr owned(row);
-  if (stream.statement != index) {
-    // The first row of a set: the sets before it are not the batch's last.
-    stream.statement = index;
-    stream.table = ResultTable();
-    stream.waiting.clear();
-    stream.failure = nullptr;
-    stream.wait = !KnowsTables(row);
-    if (!stream.wait) {
-      stream.readers =
-          AddColumns(row, stream.batch->statements[index], stream.batch->spellings, stream.table);
-    }
-  }
-  if (stream.failure) {
-    return;
-  }
-  if (stream.wait) {
-    stream.waiting.push_back(std::move(owned));
-    return;
-  }
+  // Nothing may leave here while the pipeline is being read: a failure waits
+  // for the batch's end.
   try {
+    if (stream.statement != index) {
+      // The first row of a set: the sets before it are not the batch's last.
+      stream.statement = index;
+      stream.table = ResultTable();
+      stream.waiting.clear();
+      stream.failure = nullptr;
+      stream.wait = !KnowsTables(row);
+      if (!stream.wait) {
+        stream.readers =
+            AddColumns(row, stream.batch->statements[index], stream.batch->spellings, stream.table);
+      }
+    }
+    if (stream.failure) {
+      return;
+    }
+    if (stream.wait) {
+      stream.waiting.push_back(std::move(owned));
+      return;
+    }
     AppendRow(row, 0, stream.readers, stream.table);
   } catch (...) {
     stream.failure = std::current_exception();
