@@ -282,14 +282,9 @@ void Run(const Target& target, const kx4::bench::JobSet& set, int rounds,
 }  // namespace
 
 int main(int argc, char** argv) {
-  auto number = [&](int i, int fallback) {
-    const int n = argc > i ? std::atoi(argv[i]) : 0;
-    return n > 0 ? n : fallback;
-  };
-  kx4::bench::JobSet set;
-  set.jobs = number(1, 1'000'000);
-  set.not_accounted = set.jobs / 10;
-  const int rounds = number(2, 3);
+  const kx4::bench::Arguments arguments = kx4::bench::ParseArguments(argc, argv);
+  const kx4::bench::JobSet& set = arguments.set;
+  const int rounds = arguments.rounds;
   try {
     const kx4::bench::Scratch scratch;
     const Target sqlite{"sqlite", "(localdb)", "kx4bench_accounting"};

@@ -39,6 +39,27 @@ inline void Succeeds(const KXErrorPtr& error, const char* what) {
   Require(!error, std::string(what) + ": " + (error ? error->Message() : ""));
 }
 
+// The command line [jobs] [rounds] [sqlite|postgres]: by default 1,000,000
+// jobs of which the latest tenth are not accounted, 3 rounds, both engines.
+struct Arguments {
+  JobSet set;
+  int rounds = 3;
+  std::string only;  // one engine, or empty for both
+};
+
+inline Arguments ParseArguments(int argc, char** argv) {
+  auto number = [&](int i, int fallback) {
+    const int n = argc > i ? std::atoi(argv[i]) : 0;
+    return n > 0 ? n : fallback;
+  };
+  Arguments arguments;
+  arguments.set.jobs = number(1, 1'000'000);
+  arguments.set.not_accounted = arguments.set.jobs / 10;
+  arguments.rounds = number(2, 3);
+  arguments.only = argc > 3 ? argv[3] : "";
+  return arguments;
+}
+
 struct Target {
   std::string engine;  // sqlite, postgres
   std::string server;  // the Data Source value
