@@ -1,6 +1,11 @@
 -- names in a list, in any case and with trailing blanks
 SELECT Name FROM tblApplications WHERE Name IN (N'word', N'EXCEL  ', N'zoë');
 
+-- Cyrillic names whose small and capital forms pair unevenly
+SELECT Name, Description FROM tblApplications
+WHERE Name = N'ӂУК' OR Description IN (N'ӏ') OR UPPER(Description) LIKE N'Ӏ%'
+ORDER BY ApplicationId;
+
 -- names outside a list
 SELECT COUNT(*) AS Others FROM tblApplications WHERE Name NOT IN (N'WORD', N'excel', N'Mail');
 
