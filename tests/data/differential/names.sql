@@ -55,6 +55,10 @@ SELECT COUNT(*) AS Pairs FROM (SELECT DISTINCT TrackOptionId, Name FROM tblAppli
 -- names by an escaped underscore
 SELECT Name FROM tblApplications WHERE Name LIKE N'!_U%' ESCAPE N'!';
 
+-- names by a class and an escaped bracket, with an escape character of their own
+SELECT Name FROM tblApplications
+WHERE Name LIKE N'[v-z]%' ESCAPE N'#' OR Name LIKE N'#[T%' ESCAPE N'#' OR Name LIKE N'[_]U%' ESCAPE N'!';
+
 -- descriptions by an escaped percent sign
 SELECT Name FROM tblApplications WHERE Description LIKE N'50!%' ESCAPE '!';
 
