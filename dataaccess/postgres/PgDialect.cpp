@@ -73,19 +73,58 @@ std::string ColumnText(const std::vector<Token>& tokens, const dialect::Node& co
   return text;
 }
 
+size_t NextSignificantToken(const std::vector<Token>& tokens, size_t i, size_t end) {
+  while (i < end && !Significant(tokens[i])) {
+    ++i;
+  }
+  return i;
+}
+
+bool IsStringLiteral(const Token& token) {
+  return token.kind == TokenKind::kString || token.kind == TokenKind::kNString;
+}
+
 // Whether the literal at `literal` is a LIKE pattern the translation
-// rewrites: it follows LIKE, and no ESCAPE names another escape character.
-bool IsLikePattern(const std::vector<Token>& tokens, size_t literal, size_t end) {
-  if (tokens[literal].kind != TokenKind::kString && tokens[literal].kind != TokenKind::kNString) {
+// rewrites: it follows LIKE, and any ESCAPE names one plain character in a
+// literal, which `escape` is set to ('\0' without ESCAPE).
+bool IsLikePattern(const std::vector<Token>& tokens, size_t literal, size_t end, char& escape) {
+  escape = '\0';
+  if (!IsStringLiteral(tokens[literal])) {
     return false;
   }
   const size_t like = PreviousSignificant(tokens, literal);
-  size_t escape = literal + 1;
-  while (escape < end && !Significant(tokens[escape])) {
-    ++escape;
+  if (like == SIZE_MAX || !WordIs(tokens[like], "LIKE")) {
+    return false;
   }
-  return like != SIZE_MAX && WordIs(tokens[like], "LIKE") &&
-         !(escape < end && WordIs(tokens[escape], "ESCAPE"));
+  const size_t word = NextSignificantToken(tokens, literal + 1, end);
+  if (word >= end || !WordIs(tokens[word], "ESCAPE")) {
+    return true;
+  }
+  const size_t value = NextSignificantToken(tokens, word + 1, end);
+  if (value >= end || !IsStringLiteral(tokens[value])) {
+    return false;
+  }
+  const std::string_view content = LiteralContent(tokens[value]);
+  if (content.size() != 1 || static_cast<unsigned char>(content[0]) >= 0x80) {
+    return false;
+  }
+  escape = content[0];
+  return true;
+}
+
+// Whether the literal at `literal` names the escape character of a pattern
+// the translation rewrote, whose escapes are then PostgreSQL's own.
+bool IsRewrittenEscape(const std::vector<Token>& tokens, size_t literal, size_t end) {
+  if (!IsStringLiteral(tokens[literal])) {
+    return false;
+  }
+  const size_t word = PreviousSignificant(tokens, literal);
+  if (word == SIZE_MAX || !WordIs(tokens[word], "ESCAPE")) {
+    return false;
+  }
+  const size_t pattern = PreviousSignificant(tokens, word);
+  char escape = '\0';
+  return pattern != SIZE_MAX && IsLikePattern(tokens, pattern, end, escape) && escape != '\0';
 }
 
 // PostgreSQL's name for a type of the other dialect, written as the target of
@@ -184,10 +223,19 @@ void CheckReadOnly(std::string_view statement) {
 
 }  // namespace
 
-std::string LikePattern(std::string_view content, bool& similar) {
+std::string LikePattern(std::string_view content, bool& similar, char escape) {
+  // The statement's own escape character takes the next character
+  // literally; an escape at the end stands for itself.
+  const auto escapes = [&](size_t i) {
+    return escape != '\0' && content[i] == escape && i + 1 < content.size();
+  };
   // A class of several characters ("[a-c]", "[^x]") has no LIKE form.
   similar = false;
   for (size_t i = 0; i < content.size(); ++i) {
+    if (escapes(i)) {
+      ++i;
+      continue;
+    }
     if (content[i] != '[') {
       continue;
     }
@@ -204,6 +252,17 @@ std::string LikePattern(std::string_view content, bool& similar) {
   out.reserve(content.size() + 8);
   for (size_t i = 0; i < content.size(); ++i) {
     const char c = content[i];
+    if (escapes(i)) {
+      const char literal = content[++i];
+      if ((similar ? kSimilarSpecial : kLikeSpecial).find(literal) != std::string_view::npos) {
+        out += '\\';
+      } else if (literal == '\'') {
+        out += literal;  // '' stands for one quote
+        ++i;
+      }
+      out += literal;
+      continue;
+    }
     if (c == '[' && i + 2 < content.size() && content[i + 2] == ']') {
       // "[_]", "[[]", "[%]": that one character, literally.
       const char literal = content[i + 1];
@@ -348,11 +407,15 @@ class PgTranslator::Hooks final : public dialect::Hooks {
       AppendBracketName(token, out);
       return 1;
     }
-    if (IsLikePattern(tokens, i, end)) {
+    if (char escape = '\0'; IsLikePattern(tokens, i, end, escape)) {
       bool similar = false;
       out += '\'';
-      out += LikePattern(LiteralContent(token), similar);
+      out += LikePattern(LiteralContent(token), similar, escape);
       out += '\'';
+      return 1;
+    }
+    if (IsRewrittenEscape(tokens, i, end)) {
+      out += "'\\'";
       return 1;
     }
     if (token.kind != TokenKind::kWord) {
@@ -362,8 +425,8 @@ class PgTranslator::Hooks final : public dialect::Hooks {
       // A bracket class of several characters needs SIMILAR TO.
       const size_t literal = translator.NextSignificant(i + 1, end);
       bool similar = false;
-      if (literal < end && IsLikePattern(tokens, literal, end)) {
-        LikePattern(LiteralContent(tokens[literal]), similar);
+      if (char escape = '\0'; literal < end && IsLikePattern(tokens, literal, end, escape)) {
+        LikePattern(LiteralContent(tokens[literal]), similar, escape);
       }
       if (!similar) {
         return 0;

@@ -60,9 +60,10 @@ class PgTranslator {
   PgBatch batch_;
 };
 
-// For tests: a LIKE pattern literal's content (without quotes) rewritten for
-// PostgreSQL, and whether it needs SIMILAR TO.
-std::string LikePattern(std::string_view content, bool& similar);
+// For tests: a LIKE pattern literal's content (without quotes), whose
+// statement names `escape` as its escape character ('\0': none), rewritten
+// for PostgreSQL's escape character, and whether it needs SIMILAR TO.
+std::string LikePattern(std::string_view content, bool& similar, char escape = '\0');
 // For tests: the smalldatetime a date text names, as a PostgreSQL literal, or
 // empty when the text is no date.
 std::string SmallDateTimeLiteral(std::string_view content);

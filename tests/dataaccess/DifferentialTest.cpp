@@ -144,6 +144,7 @@ void Fill(const std::shared_ptr<ado::Connection>& c) {
       {"ZOË ", "ölfass", 3},   {"Straße", "Street", 1}, {"STRASSE", "street", 2},
       {"Acrobat", nullptr, 1}, {"[Tools]", "50%", 2},   {"_under", "Mail", 3},
       {"jürgen", "mail", 1},   {"Mailer", "MAIL", 2},   {"Mail", "word", 3},
+      {"Ӂук", "Ӏ", 1},         {"ӂук ", "ӏ", 2},
   };
   for (const auto& a : applications)
     Execute(c, "INSERT INTO tblApplications (Name, Description, TrackOptionId) VALUES (?, ?, ?)",

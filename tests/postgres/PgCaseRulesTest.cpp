@@ -141,10 +141,11 @@ TEST_F(PgCaseRules, UpperAndLowerAreTheLibrarysAndLikeFoldsBothSides) {
             "SELECT * FROM P WHERE kx4_upper(kx4_lower(P.NetworkUser)) LIKE kx4_upper('jür%') AND "
             "(kx4_upper(Name) NOT SIMILAR TO kx4_upper('[a-c]%'))");
   // Any operands, parameters and an escape character of the statement's own.
-  EXPECT_EQ(One("SELECT a FROM t WHERE Name + N'x' LIKE ? AND Code LIKE N'x!_%' ESCAPE N'!' AND "
-                "UPPER(Port) LIKE UPPER(?)"),
-            "SELECT a FROM t WHERE kx4_upper(Name || 'x') LIKE kx4_upper($1) AND kx4_upper(Code) "
-            "LIKE kx4_upper('x!_%') ESCAPE kx4_upper('!') AND kx4_upper(Port) LIKE kx4_upper($2)");
+  EXPECT_EQ(
+      One("SELECT a FROM t WHERE Name + N'x' LIKE ? AND Code LIKE N'x!_%' ESCAPE N'!' AND "
+          "UPPER(Port) LIKE UPPER(?)"),
+      "SELECT a FROM t WHERE kx4_upper(Name || 'x') LIKE kx4_upper($1) AND kx4_upper(Code) "
+      "LIKE kx4_upper('x\\_%') ESCAPE kx4_upper('\\') AND kx4_upper(Port) LIKE kx4_upper($2)");
 }
 
 TEST_F(PgCaseRules, TheClientFoldsWhatTheListOnlyShows) {

@@ -1,6 +1,11 @@
 -- names in a list, in any case and with trailing blanks
 SELECT Name FROM tblApplications WHERE Name IN (N'word', N'EXCEL  ', N'zoë');
 
+-- Cyrillic names whose small and capital forms pair unevenly
+SELECT Name, Description FROM tblApplications
+WHERE Name = N'ӂУК' OR Description IN (N'ӏ') OR UPPER(Description) LIKE N'Ӏ%'
+ORDER BY ApplicationId;
+
 -- names outside a list
 SELECT COUNT(*) AS Others FROM tblApplications WHERE Name NOT IN (N'WORD', N'excel', N'Mail');
 
@@ -49,6 +54,10 @@ SELECT COUNT(*) AS Pairs FROM (SELECT DISTINCT TrackOptionId, Name FROM tblAppli
 
 -- names by an escaped underscore
 SELECT Name FROM tblApplications WHERE Name LIKE N'!_U%' ESCAPE N'!';
+
+-- names by a class and an escaped bracket, with an escape character of their own
+SELECT Name FROM tblApplications
+WHERE Name LIKE N'[v-z]%' ESCAPE N'#' OR Name LIKE N'#[T%' ESCAPE N'#' OR Name LIKE N'[_]U%' ESCAPE N'!';
 
 -- descriptions by an escaped percent sign
 SELECT Name FROM tblApplications WHERE Description LIKE N'50!%' ESCAPE '!';
