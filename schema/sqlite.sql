@@ -83,7 +83,8 @@ CREATE TABLE tblPrinters (
   ConfigurationId INT
     CONSTRAINT kx4_int CHECK (ConfigurationId BETWEEN -2147483648 AND 2147483647)
 );
-CREATE INDEX ixPrintersPort ON tblPrinters (UPPER(Port));
+-- Ports are looked up as UPPER(Port) = <text> COLLATE KX4_CI.
+CREATE INDEX ixPrintersPort ON tblPrinters (UPPER(Port) COLLATE KX4_CI);
 CREATE INDEX ixPrintersConfiguration ON tblPrinters (ConfigurationId);
 CREATE INDEX ixPrintersName ON tblPrinters (Name);
 

@@ -13,19 +13,16 @@
 #include <optional>
 
 #include "dataaccess/ResultTable.h"
+#include "dataaccess/postgres/PgCaseRules.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "dataaccess/postgres/PgValues.h"
+#include "variant/Utf8.h"
 
 namespace kx4::ado::pg {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct ResultDeleter {
-  void operator()(PGresult* result) const { PQclear(result); }
-};
-using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
 
 // Waits until the socket is ready; false when the deadline passed first.
 bool WaitSocket(int socket, bool for_read, std::optional<Clock::time_point> deadline) {
@@ -85,7 +82,7 @@ double ParseDouble(std::string_view text) {
 
 // adNumeric: a number, true as -1; a value that is no number goes as its
 // own type.
-EncodedParameter EncodeNumeric(const Variant& value, unsigned text_type) {
+EncodedParameter EncodeNumeric(const Variant& value) {
   EncodedParameter out{kOidNumeric, false, {}};
   if (const bool* flag = value.Get<bool>()) {
     out.text = *flag ? "-1" : "0";
@@ -101,18 +98,17 @@ EncodedParameter EncodeNumeric(const Variant& value, unsigned text_type) {
     out.type = kOidTimestamp;
     out.text = TimestampText(date->Seconds());
   } else {
-    out.type = text_type;
+    out.type = kOidText;
     out.text = value.ToString();
   }
   return out;
 }
 
-// The type the parameter's ADO type names.  Text goes as the database's
-// case-insensitive text type where it has one (`text_type`), so that
-// comparing with such a column stays case-insensitive and comparing with
-// plain text stays exact.  A null is not sent: the translation wrote NULL
-// in its place, and its slot is declared text and never read.
-EncodedParameter Encode(const Parameter& parameter, unsigned text_type) {
+// The type the parameter's ADO type names; text goes as text, and the case
+// rules' rewriting makes comparisons with names fold.  A null is not sent:
+// the translation wrote NULL in its place, and its slot is declared text and
+// never read.
+EncodedParameter Encode(const Parameter& parameter) {
   const Variant& value = parameter.Value();
   EncodedParameter out;
   if (value.IsNull() || value.IsEmpty()) {
@@ -152,11 +148,11 @@ EncodedParameter Encode(const Parameter& parameter, unsigned text_type) {
     case adVarWChar:
     case adLongVarChar:
     case adLongVarWChar:
-      out.type = text_type;
+      out.type = kOidText;
       out.text = value.ToString();
       return out;
     default:
-      return EncodeNumeric(value, text_type);
+      return EncodeNumeric(value);
   }
   switch (out.type) {
     case kOidInt2:
@@ -265,6 +261,10 @@ void PgConnection::Command(const char* sql) {
 
 void PgConnection::RunScript(const std::string& sql) {
   Command(sql.c_str());
+}
+
+void PgConnection::CheckCaseRules() {
+  pg::CheckCaseRules(conn_);
 }
 
 bool PgConnection::Reusable() const {
@@ -399,7 +399,7 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
         throw ContractError(ContractFault::kMissingParameter, kErrorSource,
                             "[$" + std::to_string(index + 1) + "]");
       }
-      query.parameters.push_back(Encode(params[static_cast<size_t>(index)], text_type_));
+      query.parameters.push_back(Encode(params[static_cast<size_t>(index)]));
     }
     for (const EncodedParameter& p : query.parameters) {
       query.types.push_back(p.type);
@@ -521,10 +521,12 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
     results.emplace_back(result);
   }
   const PGresult* last_set = nullptr;
+  const PgStatement* last_statement = nullptr;
   for (size_t i = 0; i < results.size(); ++i) {
     const ResultPtr& result = results[i];
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
       last_set = result.get();
+      last_statement = &translated.statements[i];
       continue;
     }
     std::string_view tag = PQcmdStatus(result.get());
@@ -541,7 +543,7 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
     }
     if (last_set && rows) {
       ResultTable table;
-      Fill(last_set, translated.spellings, table);
+      Fill(last_set, *last_statement, translated.spellings, table);
       *rows = std::move(table);
     }
     if (hold) {
@@ -561,21 +563,20 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
 }
 
 void PgConnection::LoadCatalogue() {
-  // One row per stored column, and one row with nulls when there is none.
-  // Domains count as their base types: "currency" is numeric(19,4).
+  // One row per stored column.  Domains count as their base types:
+  // "currency" is numeric(19,4).
   ResultPtr result(
       PQexec(conn_,
-             "SELECT x.citext, k.oid, k.attnum, k.relname, k.attname, k.type, k.modifier, k.flag "
-             "FROM (SELECT pg_catalog.to_regtype('citext')::pg_catalog.oid AS citext) x LEFT JOIN ("
              "SELECT c.oid, a.attnum, c.relname, a.attname, "
              "COALESCE(NULLIF(t.typbasetype, 0), a.atttypid) AS type, "
              "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END AS modifier, "
-             "t.typtype = 'd' AND t.typname = 'flag' AS flag "
+             "t.typtype = 'd' AND t.typname = 'flag' AS flag, "
+             "t.typtype = 'd' AND t.typname = 'kx4_ci' AS name "
              "FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
              "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
              "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
              "WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND a.attnum > 0 AND NOT a.attisdropped "
-             "AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\\_%') k ON true"));
+             "AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\\_%'"));
   if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
     if (!result || PQstatus(conn_) == CONNECTION_BAD) {
       throw ConnectionError(conn_, false);
@@ -584,31 +585,25 @@ void PgConnection::LoadCatalogue() {
   }
   catalogue_.Clear();
   flag_columns_.clear();
-  text_type_ = kOidText;
   auto number = [&result](int row, int column) {
     return ParseInteger(PQgetvalue(result.get(), row, column));
   };
   for (int row = 0; row < PQntuples(result.get()); ++row) {
-    if (!PQgetisnull(result.get(), row, 0)) {
-      text_type_ = static_cast<unsigned>(number(row, 0).value_or(kOidText));
-    }
-    if (PQgetisnull(result.get(), row, 1)) {
-      continue;
-    }
-    const auto table = static_cast<unsigned>(number(row, 1).value_or(0));
-    const bool flag = std::string_view(PQgetvalue(result.get(), row, 7)) == "t";
+    const auto table = static_cast<unsigned>(number(row, 0).value_or(0));
+    const bool flag = std::string_view(PQgetvalue(result.get(), row, 6)) == "t";
     std::vector<int>& flags = flag_columns_[table];  // known from now on, flags or not
     if (flag) {
-      flags.push_back(static_cast<int>(number(row, 2).value_or(0)));
+      flags.push_back(static_cast<int>(number(row, 1).value_or(0)));
     }
-    const int32_t ado = AdoTypeFor(static_cast<unsigned>(number(row, 5).value_or(0)),
-                                   static_cast<int>(number(row, 6).value_or(-1)), flag);
-    catalogue_.Add(PQgetvalue(result.get(), row, 3), PQgetvalue(result.get(), row, 4),
-                   dialect::KindOfAdoType(ado), flag);
+    const int32_t ado = AdoTypeFor(static_cast<unsigned>(number(row, 4).value_or(0)),
+                                   static_cast<int>(number(row, 5).value_or(-1)), flag);
+    const bool name = std::string_view(PQgetvalue(result.get(), row, 7)) == "t";
+    catalogue_.Add(PQgetvalue(result.get(), row, 2), PQgetvalue(result.get(), row, 3),
+                   name ? dialect::ValueKind::kTextCi : dialect::KindOfAdoType(ado), flag);
   }
 }
 
-void PgConnection::Fill(const PGresult* result,
+void PgConnection::Fill(const PGresult* result, const PgStatement& statement,
                         const std::unordered_map<std::string, std::string>& spellings,
                         ResultTable& rows) {
   const int fields = PQnfields(result);
@@ -631,7 +626,17 @@ void PgConnection::Fill(const PGresult* result,
   }
 
   // How each column is read, decided once.
-  enum class Reader : uint8_t { kBool, kInteger, kDouble, kMoney, kTimestamp, kTime, kText };
+  enum class Reader : uint8_t {
+    kBool,
+    kInteger,
+    kDouble,
+    kMoney,
+    kTimestamp,
+    kTime,
+    kText,
+    kUpperText,
+    kLowerText
+  };
   std::vector<Reader> readers(static_cast<size_t>(fields));
   for (int column = 0; column < fields; ++column) {
     const unsigned type = PQftype(result, column);
@@ -665,6 +670,12 @@ void PgConnection::Fill(const PGresult* result,
         reader = Reader::kTime;
         break;
       default:
+        if (static_cast<size_t>(column) < statement.folds.size()) {
+          const dialect::ResultFold fold = statement.folds[static_cast<size_t>(column)];
+          reader = fold == dialect::ResultFold::kUpper   ? Reader::kUpperText
+                   : fold == dialect::ResultFold::kLower ? Reader::kLowerText
+                                                         : reader;
+        }
         break;
     }
     readers[static_cast<size_t>(column)] = reader;
@@ -693,6 +704,12 @@ void PgConnection::Fill(const PGresult* result,
       switch (readers[static_cast<size_t>(column)]) {
         case Reader::kText:
           rows.AppendText(text);
+          continue;
+        case Reader::kUpperText:
+          rows.AppendText(UpperText(text));
+          continue;
+        case Reader::kLowerText:
+          rows.AppendText(LowerText(text));
           continue;
         case Reader::kDouble:
           rows.AppendDouble(ParseDouble(text));

@@ -52,6 +52,9 @@ class PgConnection final : public EngineConnection {
   // statements, no parameters); for schema scripts and maintenance.
   void RunScript(const std::string& sql);
   int ServerVersion() const { return PQserverVersion(conn_); }
+  // Throws EngineError when the database lacks the case rules.  Once per
+  // connection, before its first statement.
+  void CheckCaseRules();
 
  private:
   void Command(const char* sql);
@@ -63,12 +66,12 @@ class PgConnection final : public EngineConnection {
   // savepoint, or, after a time-out or when that fails, the whole
   // transaction rolled back and lost.
   void RecoverTransaction(bool timed_out);
-  void Fill(const PGresult* result, const std::unordered_map<std::string, std::string>& spellings,
-            ResultTable& rows);
+  // `statement` produced the result.
+  void Fill(const PGresult* result, const PgStatement& statement,
+            const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows);
   // Reads what the connection knows of the database: the stored columns'
-  // kinds (for typing statements), which of them are flags (for reading
-  // results) and the type text parameters are declared as.  When connecting
-  // and after a change of the schema.
+  // kinds (for typing statements) and which of them are flags (for reading
+  // results).  When connecting and after a change of the schema.
   void LoadCatalogue();
 
   PGconn* conn_ = nullptr;
@@ -81,7 +84,6 @@ class PgConnection final : public EngineConnection {
   // From LoadCatalogue().
   dialect::Catalogue catalogue_;
   std::unordered_map<unsigned, std::vector<int>> flag_columns_;  // by table: attnums
-  unsigned text_type_ = 0;  // citext where the database has it, text otherwise
   std::vector<dialect::ValueKind> param_kinds_;
 };
 

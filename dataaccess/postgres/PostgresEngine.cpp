@@ -4,6 +4,7 @@
 
 #include "dataaccess/Engine.h"
 #include "dataaccess/postgres/ConnectParams.h"
+#include "dataaccess/postgres/PgCaseRules.h"
 #include "dataaccess/postgres/PgConnection.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "schema/Schema.h"
@@ -81,14 +82,20 @@ void Drop(PgConnection& admin, const std::string& name) {
 class PgEngine final : public Engine {
  public:
   std::unique_ptr<EngineConnection> Open(const ConnectionOptions& options) const override {
-    return std::make_unique<PgConnection>(ConnectParams::From(options));
+    auto connection = std::make_unique<PgConnection>(ConnectParams::From(options));
+    connection->CheckCaseRules();
+    return connection;
   }
 
   void CreateDatabase(const ConnectionOptions& options) const override {
     std::string name = DatabaseName(options);
     {
       auto admin = OpenMaintenance(options);
-      admin->RunScript("CREATE DATABASE " + QuoteIdentifier(name));
+      // UTF-8 in the C locale whatever the cluster's default: text sorts by
+      // code point and nothing folds by the server's locale; the case rules
+      // come with the schema.
+      admin->RunScript("CREATE DATABASE " + QuoteIdentifier(name) +
+                       " TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
     }
     // A database whose schema failed is removed again: no half-made database
     // stays behind.
@@ -96,7 +103,8 @@ class PgEngine final : public Engine {
       ConnectionOptions write = options;
       write.mode = adModeReadWrite;
       PgConnection database(ConnectParams::From(write));
-      database.RunScript("BEGIN;\n" + std::string(schema::PostgresScript()) + "\nCOMMIT;");
+      database.RunScript("BEGIN;\n" + pg::CaseFunctionsScript() +
+                         std::string(schema::PostgresScript()) + "\nCOMMIT;");
     } catch (...) {
       try {
         auto admin = OpenMaintenance(options);

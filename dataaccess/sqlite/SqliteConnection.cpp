@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "dataaccess/ResultTable.h"
+#include "dataaccess/dialect/Analyzer.h"
 #include "dataaccess/sqlite/SqliteErrors.h"
 #include "dataaccess/sqlite/SqliteFunctions.h"
 #include "dataaccess/sqlite/SqliteMoney.h"
@@ -206,8 +207,13 @@ void SqliteHooks::AssignedValue(std::string_view table, std::string_view column,
   out += ')';
 }
 
+// Names compare through their columns' KX4_CI by themselves; UPPER(x)
+// compared with a literal or a parameter takes it explicitly.
 void SqliteHooks::RenderTyped(const dialect::Analyzer& analysis, dialect::Edits& edits) const {
   RenderMoney(analysis, edits);
+  for (const dialect::Node& n : analysis.Nodes())
+    if (n.collate)
+      edits.After(analysis.Child(n, 0).last, " COLLATE KX4_CI");
 }
 
 struct SqliteConnection::Prepared {
@@ -267,6 +273,13 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
   if (rc != SQLITE_OK)
     fail(rc);
   sqlite3_update_hook(db_, &SqliteConnection::OnRowChange, this);
+  try {
+    CheckCaseRules(db_, name_);
+  } catch (...) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    throw;
+  }
   if (!read_only_)
     queue_.Open(path_);
   hooks_ = std::make_unique<SqliteHooks>(catalog_);

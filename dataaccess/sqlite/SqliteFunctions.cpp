@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "dataaccess/CaseRules.h"
 #include "dataaccess/sqlite/SqliteErrors.h"
 #include "dataaccess/sqlite/SqliteMoney.h"
 #include "variant/Utf8.h"
@@ -309,6 +310,21 @@ bool ParseStoredDate(std::string_view s, int64_t& seconds) {
     return false;
   }
   return true;
+}
+
+void CheckCaseRules(sqlite3* db, std::string_view database) {
+  for (const TableColumn& key : kCaseInsensitiveKeys) {
+    const std::string table(key.table);
+    const std::string column(key.column);
+    const char* collation = nullptr;
+    if (sqlite3_table_column_metadata(db, "main", table.c_str(), column.c_str(), nullptr,
+                                      &collation, nullptr, nullptr, nullptr) != SQLITE_OK)
+      continue;  // a database without that table
+    if (!collation || !EqualsAsciiNoCase(collation, "KX4_CI"))
+      throw UnsuitableDatabase(
+          kErrorSource, database,
+          "its column " + table + "." + column + " does not compare through the collation KX4_CI");
+  }
 }
 
 int RegisterFunctions(sqlite3* db) {

@@ -17,6 +17,10 @@ namespace kx4::ado::sqlite {
 // Returns an SQLite result code.
 int RegisterFunctions(sqlite3* db);
 
+// Throws the unsuitable-database EngineError when one of the case rules' key
+// columns that `db` has does not compare through KX4_CI.
+void CheckCaseRules(sqlite3* db, std::string_view database);
+
 // SQL Server LIKE: % _ [abc] [a-c] [^x], case-insensitive.
 bool Like(std::string_view pattern, std::string_view text, uint32_t escape = 0);
 

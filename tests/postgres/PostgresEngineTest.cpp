@@ -6,6 +6,7 @@
 #include <kx4data/ado/Database.h>
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -404,6 +405,40 @@ TEST_F(PostgresTest, RealsAndDatesRoundTrip) {
   EXPECT_EQ(rs->Fields("S").Value(), Variant(1.5f));
   EXPECT_EQ(rs->Fields("T").Type(), ado::adDBTimeStamp);
   EXPECT_EQ(rs->Fields("T").Value(), Variant(DateTime::FromCivil(1899, 12, 30, 6)));
+}
+
+TEST_F(PostgresTest, DatabasesWithoutTheCaseRulesAreRefused) {
+  const auto reason = [&] {
+    Failure f = OpenFails(db_->ConnectionString());
+    EXPECT_EQ(f.hresult, ado::kErrProviderFailure);
+    EXPECT_EQ(f.error.NativeError, 50001);
+    return f.error.Description;
+  };
+  // A function folded otherwise (by the server's locale, say).
+  Execute(c_,
+          "CREATE OR REPLACE FUNCTION kx4_lower(text) RETURNS text LANGUAGE sql IMMUTABLE AS "
+          "'SELECT pg_catalog.lower($1)'");
+  EXPECT_NE(reason().find("kx4_key are not the ones this library creates"), std::string::npos);
+  Execute(c_, "DROP FUNCTION kx4_lower(text)");
+  EXPECT_NE(reason().find("lacks the functions"), std::string::npos);
+
+  // A database in another encoding, made without the library.
+  const std::string name = db_->Database() + "_latin1";
+  const char* keys[] = {"host", "port", "dbname", nullptr};
+  const std::string port = Port();
+  const char* values[] = {std::getenv("KX4_TEST_PGHOST"), port.c_str(), "postgres", nullptr};
+  PGconn* admin = PQconnectdbParams(keys, values, 0);
+  ASSERT_EQ(PQstatus(admin), CONNECTION_OK) << PQerrorMessage(admin);
+  PQclear(PQexec(admin, ("CREATE DATABASE " + name +
+                         " TEMPLATE template0 ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C'")
+                            .c_str()));
+  Failure latin = OpenFails("Provider=SQLOLEDB;Data Source=" + db_->Server() + ";Database=" + name +
+                            ";Trusted_Connection=Yes;");
+  EXPECT_EQ(latin.error.NativeError, 50001) << latin.error.Description;
+  EXPECT_NE(latin.error.Description.find("encoded in LATIN1, not in UTF8"), std::string::npos)
+      << latin.error.Description;
+  PQclear(PQexec(admin, ("DROP DATABASE " + name).c_str()));
+  PQfinish(admin);
 }
 
 TEST_F(PostgresTest, CreatingAndDroppingDatabases) {
