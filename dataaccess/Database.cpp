@@ -30,4 +30,12 @@ void DropDatabase(const std::string& connection_string) {
       [](const Engine& engine, const ConnectionOptions& o) { engine.DropDatabase(o); });
 }
 
+DatabaseLocation LocateDatabase(const std::string& connection_string) {
+  DatabaseLocation location;
+  Run(connection_string, [&location](const Engine& engine, const ConnectionOptions& o) {
+    location = engine.Locate(o);
+  });
+  return location;
+}
+
 }  // namespace kx4::ado

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include <kx4data/ado/Database.h>
+
 #include "dataaccess/Command.h"
 #include "dataaccess/Types.h"
 
@@ -144,6 +146,8 @@ class Engine {
   // Removes the database and everything stored for it.  A database that does
   // not exist is no error; every other failure is reported.
   virtual void DropDatabase(const ConnectionOptions& options) const = 0;
+  // Where the database is, for the engine's own tools.
+  virtual DatabaseLocation Locate(const ConnectionOptions& options) const = 0;
 };
 
 // The failures the rules above name, in the same words on every engine;
