@@ -18,15 +18,8 @@
 namespace kx4::test {
 namespace {
 
-class SqlCommand : public EngineTest {
- protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    if (IsSkipped() || HasFatalFailure())
-      return;
-    StoreSettingsFor(db());
-  }
-};
+// The test's database is the one whose settings are kept.
+class SqlCommand : public SessionTest {};
 
 TEST_P(SqlCommand, OpensTheDatabaseWithTheLibrarysCaseRules) {
   Execute(Connect(), "INSERT INTO tblUsers (Name, QuotaRemaining) VALUES (N'Zoë Quill', 1.5)");
