@@ -1,5 +1,6 @@
 # The installed product, laid out as the build tree is:
-#   lib/      libkx4data.so, the CMake package and the pkg-config file
+#   lib/      libkx4data.so, kx4sqlite.so (the extension for SQLite's own
+#             tools), the CMake package and the pkg-config file
 #   common/   libkx4utils.so, the outside cipher library the library loads
 #   help/     the help folder, beside lib/
 #   bin/      kx4 and sleep
@@ -10,6 +11,7 @@
 include(CMakePackageConfigHelpers)
 
 install(TARGETS kx4data EXPORT kx4dataTargets LIBRARY DESTINATION lib)
+install(TARGETS kx4sqlite LIBRARY DESTINATION lib)
 install(TARGETS kx4utils LIBRARY DESTINATION common)
 install(TARGETS kx4 sleep RUNTIME DESTINATION bin)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/kx4data DESTINATION include)

@@ -17,6 +17,7 @@ constexpr AddCommands kCommandGroups[] = {
     AddInitCommand,      AddConnectionCommands, AddUserCommands,
     AddPrinterCommands,  AddPaperCommands,      AddAppCommands,
     AddSettingsCommands, AddSecurityCommands,   AddReportCommand,
+    AddSqlCommand,  // last: it hands over to another program
 };
 
 }  // namespace
