@@ -34,6 +34,12 @@ void AddAppCommands(CLI::App& root, Context& context);
 void AddSettingsCommands(CLI::App& root, Context& context);
 void AddSecurityCommands(CLI::App& root, Context& context);
 void AddReportCommand(CLI::App& root, Context& context);
+void AddConfigCommands(CLI::App& root, Context& context);
+void AddCodeCommands(CLI::App& root, Context& context);
+// "job record", "jobs" and "purge".
+void AddJobCommands(CLI::App& root, Context& context);
+void AddExportCommand(CLI::App& root, Context& context);
+void AddDemoCommand(CLI::App& root, Context& context);
 
 // A command group, which needs one of its subcommands.
 CLI::App* AddGroup(CLI::App& root, const std::string& name, const std::string& summary);
