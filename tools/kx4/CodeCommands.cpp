@@ -25,6 +25,7 @@ struct CodeValues {
                        "Price modifier in percent; 100 leaves the price as it is");
     AddSwitch(command, "active", active, "Users may choose it");
   }
+  bool Complete() const { return active && modifier; }
   void AddOptions(CLI::App& command) {
     command.add_option("--description", description, "What the code stands for");
     AddBatchOptions(command);
@@ -40,30 +41,6 @@ struct CodeValues {
       value.SetActive(*active);
   }
 };
-
-void AddCodeBatch(CLI::App& group, Context& context) {
-  struct State {
-    std::string ids;
-    CodeValues values;
-  };
-  auto state = std::make_shared<State>();
-  CLI::App* batch =
-      group.add_subcommand("batch", "Give several billing codes the same activity and modifier");
-  batch->add_option("ids", state->ids, "Billing code ids separated by commas, such as 3,5")
-      ->required();
-  state->values.AddBatchOptions(*batch);
-  batch->callback([&context, state] {
-    // Every listed code gets both values, so neither may be left to chance.
-    const CodeValues& v = state->values;
-    if (!v.active || !v.modifier)
-      throw CLI::ValidationError("code batch",
-                                 "give both: --active or --no-active, and --modifier");
-    std::unique_ptr<KXData> session = context.OpenSession();
-    ValidatedValue values;
-    v.ApplyTo(values);
-    Check(values.BatchUpdate(*session, state->ids));
-  });
-}
 
 }  // namespace
 
@@ -82,7 +59,9 @@ void AddCodeCommands(CLI::App& root, Context& context) {
                [](KXData& session, int32_t id) {
                  Check(Loaded<ValidatedValue>(session, id).Delete(session));
                });
-  AddCodeBatch(*group, context);
+  AddBatchCommand<ValidatedValue, CodeValues>(
+      *group, context, "Give several billing codes the same activity and modifier", "billing code",
+      "give both: --active or --no-active, and --modifier");
 }
 
 }  // namespace kx4::cli

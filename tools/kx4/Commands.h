@@ -117,6 +117,32 @@ SaveCommands<Record, Values> AddSaveCommands(CLI::App& group, Context& context,
   return commands;
 }
 
+// "batch IDS [options]": every record listed gets the values BatchUpdate
+// writes, all of which must be given.  `Values` has AddBatchOptions(CLI::App&),
+// Complete() and ApplyTo(Record&); `missing` says what to give.
+template <typename Record, typename Values>
+void AddBatchCommand(CLI::App& group, Context& context, const std::string& summary,
+                     const std::string& record, const std::string& missing) {
+  struct State {
+    std::string ids;
+    Values values;
+  };
+  auto state = std::make_shared<State>();
+  CLI::App* batch = group.add_subcommand("batch", summary);
+  batch->add_option("ids", state->ids, "The " + record + " ids, separated by commas: 3,5")
+      ->required();
+  state->values.AddBatchOptions(*batch);
+  batch->callback([&context, state, name = group.get_name(), missing] {
+    // None of the values may be left to chance.
+    if (!state->values.Complete())
+      throw CLI::ValidationError(name + " batch", missing);
+    std::unique_ptr<KXData> session = context.OpenSession();
+    Record values;
+    state->values.ApplyTo(values);
+    Check(values.BatchUpdate(*session, state->ids));
+  });
+}
+
 }  // namespace kx4::cli
 
 #endif  // KX4_TOOLS_KX4_COMMANDS_H_

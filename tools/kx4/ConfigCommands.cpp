@@ -129,8 +129,10 @@ void AddPapersCommand(CLI::App& group, Context& context) {
         }
         for (int32_t paper : changes->withdrawals)
           find(paper)->SetInCurrentConfig(false);
-        if (!offers.empty() || !changes->withdrawals.empty())
+        if (!offers.empty() || !changes->withdrawals.empty()) {
           Check(config.Save(session));
+          Check(config.ResetPaperTypes(session));  // as stored
+        }
         ValueRows rows({"PaperTypeId", "Description", "DefaultType", "Offered", "Modifier"});
         for (const auto& entry : *config.PaperTypes())
           rows.Add({Variant(entry->Id()), Variant(entry->Description()),

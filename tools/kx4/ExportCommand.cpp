@@ -10,7 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "tools/kx4/Commands.h"
@@ -41,7 +41,10 @@ std::string WritePending(const ExportOptions& options, JobCostRows& rows, std::o
     ::close(fd);
   if (synced)
     return "";
-  std::remove(options.output.c_str());
+  // Half an export must not pass for a whole one; a device stays.
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(options.output, ignored))
+    std::filesystem::remove(options.output, ignored);
   return "kx4: the export could not be written to " + options.output + ".";
 }
 
