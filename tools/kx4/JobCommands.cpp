@@ -132,7 +132,7 @@ void AddJobsCommand(CLI::App& root, Context& context) {
   CLI::App* jobs = root.add_subcommand(
       "jobs",
       "List recorded jobs with their cost; with --pin or --pin-stdin, a user with the "
-      "own-data right sees only his own");
+      "own-data right sees only their own");
   CLI::Option* code = jobs->add_option("--code", filters->code, "Only jobs with this billing code");
   jobs->add_option("--code-id", filters->code_id, "Only jobs with the billing code of this id")
       ->excludes(code);
