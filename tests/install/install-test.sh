@@ -25,7 +25,8 @@ if [ "$what" = package ]; then
   contents=$(dpkg-deb -c "$deb" | awk '{print $6, $7, $8}' | sed 's/ *$//')
   grep -qx './usr/bin/kx4 -> /opt/kestrix/bin/kx4' <<<"$contents" || fail "no kx4 on the PATH"
   for file in bin/kx4 bin/sleep lib/libkx4data.so common/libkx4utils.so \
-    include/kx4data/KXData.h lib/cmake/kx4data/kx4dataConfig.cmake lib/pkgconfig/kx4data.pc; do
+    include/kx4data/KXData.h include/kx4data/Component.h include/kx4data/KXDataAccess.h \
+    lib/KXDataAccess.idl lib/cmake/kx4data/kx4dataConfig.cmake lib/pkgconfig/kx4data.pc; do
     grep -q "^./opt/kestrix/$file" <<<"$contents" || fail "$file missing from the package"
   done
   stray=$(grep -v -e '^./opt/' -e '^./usr/$' -e '^./usr/bin/' -e '^./$' <<<"$contents" || true)
