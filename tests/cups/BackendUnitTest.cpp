@@ -158,7 +158,10 @@ TEST(Backend, CopiesAlreadyInTheDataAndPagesNobodyCounted) {
 TEST(Backend, FiltersMakeTheCopiesUnlessTheDriverLeavesThemToThePrinter) {
   TempDir dir;
   EXPECT_FALSE(DataMultiplied(false, nullptr));
-  EXPECT_TRUE(DataMultiplied(true, nullptr));
+  EXPECT_FALSE(DataMultiplied(true, nullptr));
+  EXPECT_FALSE(DataMultiplied(true, (dir / "missing.ppd").c_str()));
+  WriteFile(dir / "plain.ppd", "*PPD-Adobe: \"4.3\"\n");
+  EXPECT_TRUE(DataMultiplied(true, (dir / "plain.ppd").c_str()));
   WriteFile(dir / "hw.ppd", "*PPD-Adobe: \"4.3\"\n*cupsManualCopies: False\n");
   EXPECT_FALSE(DataMultiplied(true, (dir / "hw.ppd").c_str()));
   WriteFile(dir / "sw.ppd", "*PPD-Adobe: \"4.3\"\n*cupsManualCopies: True\n");

@@ -117,9 +117,11 @@ JobRequest DescribeJob(const JobFacts& facts, std::vector<std::string>& notes) {
 }
 
 bool DataMultiplied(bool filtered, const char* ppd) {
-  if (!filtered)
+  if (!filtered || ppd == nullptr)
     return false;
-  std::ifstream in(ppd != nullptr ? ppd : "");
+  std::ifstream in(ppd);
+  if (!in)
+    return false;
   std::string line;
   while (std::getline(in, line)) {
     if (line.rfind("*cupsManualCopies:", 0) == 0)

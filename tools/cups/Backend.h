@@ -32,9 +32,9 @@ struct JobFacts {
 // scheduler's log should show (pages taken from the attributes).
 JobRequest DescribeJob(const JobFacts& facts, std::vector<std::string>& notes);
 
-// Whether data that came through filters holds its copies: the filters
-// make them unless the driver (`ppd`, may be null) leaves them to the
-// printer with "*cupsManualCopies: False".
+// Whether data that came through filters holds its copies: a driver's
+// filters make them unless the driver (`ppd`) leaves them to the printer
+// with "*cupsManualCopies: False".  Without a driver nothing made them.
 bool DataMultiplied(bool filtered, const char* ppd);
 
 // The backend's main: argv and the exit status as the scheduler uses them.

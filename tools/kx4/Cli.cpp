@@ -14,9 +14,9 @@ namespace {
 // In the order --help lists them.  A later command group is one more
 // function here and a source file of its own.
 constexpr AddCommands kCommandGroups[] = {
-    AddInitCommand,      AddConnectionCommands, AddUserCommands,
-    AddPrinterCommands,  AddPaperCommands,      AddAppCommands,
-    AddSettingsCommands, AddSecurityCommands,   AddReportCommand,
+    AddInitCommand,   AddConnectionCommands, AddUserCommands,     AddPrinterCommands,
+    AddPaperCommands, AddAppCommands,        AddSettingsCommands, AddSecurityCommands,
+    AddReportCommand, AddCupsCommands,
 };
 
 }  // namespace

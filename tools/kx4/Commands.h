@@ -34,6 +34,7 @@ void AddAppCommands(CLI::App& root, Context& context);
 void AddSettingsCommands(CLI::App& root, Context& context);
 void AddSecurityCommands(CLI::App& root, Context& context);
 void AddReportCommand(CLI::App& root, Context& context);
+void AddCupsCommands(CLI::App& root, Context& context);
 
 // A command group, which needs one of its subcommands.
 CLI::App* AddGroup(CLI::App& root, const std::string& name, const std::string& summary);
