@@ -17,7 +17,7 @@ constexpr AddCommands kCommandGroups[] = {
     AddDemoCommand,      AddInitCommand,    AddConnectionCommands, AddUserCommands,
     AddPrinterCommands,  AddConfigCommands, AddPaperCommands,      AddCodeCommands,
     AddAppCommands,      AddJobCommands,    AddExportCommand,      AddSettingsCommands,
-    AddSecurityCommands, AddReportCommand,
+    AddSecurityCommands, AddReportCommand,  AddCupsCommands,
     AddSqlCommand,  // last: it hands over to another program
 };
 

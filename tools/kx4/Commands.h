@@ -41,6 +41,7 @@ void AddJobCommands(CLI::App& root, Context& context);
 void AddExportCommand(CLI::App& root, Context& context);
 void AddDemoCommand(CLI::App& root, Context& context);
 void AddSqlCommand(CLI::App& root, Context& context);
+void AddCupsCommands(CLI::App& root, Context& context);
 
 // A command group, which needs one of its subcommands.
 CLI::App* AddGroup(CLI::App& root, const std::string& name, const std::string& summary);
