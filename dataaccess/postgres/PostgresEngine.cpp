@@ -126,6 +126,17 @@ class PgEngine final : public Engine {
     auto admin = OpenMaintenance(options);
     Drop(*admin, name);
   }
+
+  // The keywords that say which database and who: libpq's session settings
+  // stay the library's own.
+  DatabaseLocation Locate(const ConnectionOptions& options) const override {
+    const ConnectParams params = ConnectParams::From(options, DatabaseName(options));
+    DatabaseLocation location;
+    for (const char* keyword : {"host", "port", "dbname", "user", "password"})
+      if (const std::string* value = params.Find(keyword))
+        location.server.emplace_back(keyword, *value);
+    return location;
+  }
 };
 
 }  // namespace
