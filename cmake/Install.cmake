@@ -1,5 +1,6 @@
 # The installed product, laid out as the build tree is:
-#   lib/      libkx4data.so, the CMake package and the pkg-config file
+#   lib/      libkx4data.so, kx4sqlite.so (the extension for SQLite's own
+#             tools), the CMake package and the pkg-config file
 #   common/   libkx4utils.so, the outside cipher library the library loads
 #   help/     the help folder, beside lib/
 #   bin/      kx4 and sleep
@@ -10,6 +11,7 @@
 include(CMakePackageConfigHelpers)
 
 install(TARGETS kx4data EXPORT kx4dataTargets LIBRARY DESTINATION lib)
+install(TARGETS kx4sqlite LIBRARY DESTINATION lib)
 install(TARGETS kx4utils LIBRARY DESTINATION common)
 install(TARGETS kx4 sleep RUNTIME DESTINATION bin)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/kx4data DESTINATION include)
@@ -35,6 +37,12 @@ file(CREATE_LINK /opt/kestrix/bin/kx4 ${PROJECT_BINARY_DIR}/package/kx4 SYMBOLIC
 install(FILES ${PROJECT_BINARY_DIR}/package/kx4 DESTINATION /usr/bin
   COMPONENT path EXCLUDE_FROM_ALL)
 
+# The CUPS backend lives in the scheduler's backend folder, mode 0700 so that
+# the scheduler runs it as root; like the link, only the package installs it.
+install(TARGETS kx4_cups_backend RUNTIME DESTINATION /usr/lib/cups/backend
+  COMPONENT cups EXCLUDE_FROM_ALL
+  PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kx4data)
 set(CPACK_PACKAGE_VENDOR Kestrix)
@@ -44,13 +52,15 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kestrix <support@kestrix.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups-daemon")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /opt/kestrix)
 set(CPACK_INSTALL_PREFIX /opt/kestrix)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SET_DESTDIR ON)
-# Everything a plain install lays out, and the link.
+# Everything a plain install lays out, the link and the CUPS backend.
 set(CPACK_INSTALL_CMAKE_PROJECTS
   "${PROJECT_BINARY_DIR};kx4data;ALL;/"
-  "${PROJECT_BINARY_DIR};kx4data;path;/")
+  "${PROJECT_BINARY_DIR};kx4data;path;/"
+  "${PROJECT_BINARY_DIR};kx4data;cups;/")
 include(CPack)

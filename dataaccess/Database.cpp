@@ -35,4 +35,12 @@ void DropDatabase(const std::string& connection_string) {
   });
 }
 
+DatabaseLocation LocateDatabase(const std::string& connection_string) {
+  DatabaseLocation location;
+  Run(connection_string, [&location](const Engine& engine, const ConnectionOptions& o) {
+    location = engine.Locate(o);
+  });
+  return location;
+}
+
 }  // namespace kx4::ado

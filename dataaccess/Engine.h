@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include <kx4data/ado/Database.h>
+
 #include "dataaccess/Command.h"
 #include "dataaccess/Types.h"
 
@@ -161,6 +163,8 @@ class Engine {
   // address and the database name.  Throws EngineError where Open would for
   // the same reason.
   virtual std::string Location(const ConnectionOptions& options) const = 0;
+  // Where the database is, for the engine's own tools.
+  virtual DatabaseLocation Locate(const ConnectionOptions& options) const = 0;
 };
 
 // The failures the rules above name, in the same words on every engine;

@@ -60,9 +60,13 @@ std::vector<std::string> FilterConditions(const VariantArray& filters, bool all_
   // Unquoted in the statement, so nothing but a number may get there.
   if (const Variant& value = filters[0]; !value.IsNull())
     conditions.push_back("P.ValidatedId = " + KeyText(value));
+  // "R.UserId IS NOT NULL" adds nothing to the LIKE (a job without a user has
+  // no name to match), but shows a planner that the condition removes the
+  // jobs the outer join of R would keep, so that it may start from the users.
   if (all_data) {
     if (const Variant& user_name = filters[5]; !user_name.IsNull())
-      conditions.push_back("UPPER(R.Name) LIKE " + UpperPattern(user_name));
+      conditions.push_back("R.UserId IS NOT NULL AND UPPER(R.Name) LIKE " +
+                           UpperPattern(user_name));
   }
   return conditions;
 }

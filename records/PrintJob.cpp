@@ -104,7 +104,7 @@ KXErrorPtr PrintJob::Save(KXData& pinsData) {
   // Priced before anything runs: a job that cannot be priced is refused whole,
   // with or without a user, instead of failing half-way through the writes.
   Currency cost;
-  if (KXErrorPtr error = ComputeJobCost(cost))
+  if (KXErrorPtr error = JobCost(cost))
     return error;
 
   const std::string prefix = KXDataInternal::OwnerPrefix(pinsData);
@@ -130,7 +130,7 @@ KXErrorPtr PrintJob::Save(KXData& pinsData) {
 // single-precision figure of the page's area, then extended precision up to
 // the conversion to money (nearest ten-thousandth, ties to even); stored
 // quotas depend on these exact steps.
-KXErrorPtr PrintJob::ComputeJobCost(Currency& cost) const {
+KXErrorPtr PrintJob::JobCost(Currency& cost) const {
   if (unit_measure_id_.empty())
     return CostError("its unit of measure (UnitMeasureId) was never set.");
   if (UnitMeasureId() == kxuPages) {

@@ -8,14 +8,18 @@
 --    held to the range of the server's money type, so that a charge beyond
 --    it is refused (currency_range) rather than stored as a value no reader
 --    can load.  Money results of expressions are cast to it as well.
---  * Names, codes and descriptions compare without regard to case (citext),
---    as the server the statements were written for does; PIN codes compare
---    exactly.
+--  * Names, codes, descriptions and ports are of the domain kx4_ci: text in
+--    the C collation, compared, sorted and kept unique through kx4_key (the
+--    library's case table, trailing blanks ignored), as the server the
+--    statements were written for compares them.  The engine creates kx4_upper,
+--    kx4_lower and kx4_key from the library's table before this script and
+--    rewrites the statements to compare through them.  PIN codes (cipher
+--    text) compare exactly.
 --  * Date-times are timestamps without zone, to the second.
 -- Unquoted identifiers: PostgreSQL keeps them in lower case, and the library's
 -- mixed-case spelling resolves to them.
 
-CREATE EXTENSION IF NOT EXISTS citext;
+CREATE DOMAIN kx4_ci AS text COLLATE "C";
 
 CREATE DOMAIN flag AS smallint;
 
@@ -27,34 +31,34 @@ CREATE DOMAIN currency AS numeric(19, 4)
 
 CREATE TABLE tblApplications (
   ApplicationId integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  Name citext,
-  Description citext,
+  Name kx4_ci,
+  Description kx4_ci,
   TrackOptionId smallint NOT NULL DEFAULT 1
 );
-CREATE INDEX ix_tblapplications_name ON tblApplications (Name);
+CREATE INDEX ix_tblapplications_name ON tblApplications (kx4_key(Name));
 
 CREATE TABLE tblPrinters (
   PrinterId integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  Name citext,
-  Port citext,
+  Name kx4_ci,
+  Port kx4_ci,
   ConfigurationId integer
 );
-CREATE INDEX ix_tblprinters_port ON tblPrinters (upper(Port));
+CREATE INDEX ix_tblprinters_port ON tblPrinters (kx4_key(Port));
 CREATE INDEX ix_tblprinters_configuration ON tblPrinters (ConfigurationId);
-CREATE INDEX ix_tblprinters_name ON tblPrinters (Name);
+CREATE INDEX ix_tblprinters_name ON tblPrinters (kx4_key(Name));
 
 CREATE TABLE tblConfigurations (
   ConfigurationId integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  Name citext,
+  Name kx4_ci,
   TrackOptionId smallint NOT NULL DEFAULT 1,
   UnitMeasureId integer NOT NULL DEFAULT 1,
   UnitCost currency NOT NULL DEFAULT 0,
   MaxPages smallint,
-  MaxError citext,
+  MaxError kx4_ci,
   ColorModifier smallint NOT NULL DEFAULT 0,
   Active flag NOT NULL DEFAULT 1
 );
-CREATE UNIQUE INDEX ix_tblconfigurations_name ON tblConfigurations (Name);
+CREATE UNIQUE INDEX ix_tblconfigurations_name ON tblConfigurations (kx4_key(Name));
 
 CREATE TABLE tblConfigurationPaperTypes (
   ConfigurationId integer NOT NULL,
@@ -67,28 +71,28 @@ CREATE INDEX ix_tblconfigurationpapertypes_papertype ON tblConfigurationPaperTyp
 
 CREATE TABLE tblPaperTypes (
   PaperTypeId integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  Description citext,
+  Description kx4_ci,
   CostModifier smallint NOT NULL DEFAULT 0,
   ListPosition integer NOT NULL DEFAULT 0,
   Active flag NOT NULL DEFAULT 1,
   DefaultType flag NOT NULL DEFAULT 0
 );
-CREATE UNIQUE INDEX ix_tblpapertypes_description ON tblPaperTypes (Description);
+CREATE UNIQUE INDEX ix_tblpapertypes_description ON tblPaperTypes (kx4_key(Description));
 CREATE INDEX ix_tblpapertypes_listposition ON tblPaperTypes (ListPosition);
 
 CREATE TABLE tblValidatedValues (
   ValidatedId integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  Code citext,
-  Description citext,
+  Code kx4_ci,
+  Description kx4_ci,
   CostModifier smallint NOT NULL DEFAULT 0,
   Active flag NOT NULL DEFAULT 1
 );
-CREATE UNIQUE INDEX ix_tblvalidatedvalues_code ON tblValidatedValues (Code);
+CREATE UNIQUE INDEX ix_tblvalidatedvalues_code ON tblValidatedValues (kx4_key(Code));
 
 CREATE TABLE tblUsers (
   UserId integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  PinCode text,
-  Name citext,
+  PinCode text COLLATE "C",
+  Name kx4_ci,
   UseQuota flag NOT NULL DEFAULT 0,
   QuotaRemaining currency NOT NULL DEFAULT 0,
   Active flag NOT NULL DEFAULT 1,
@@ -96,31 +100,31 @@ CREATE TABLE tblUsers (
   ReportSecurity smallint NOT NULL DEFAULT 0
 );
 CREATE UNIQUE INDEX ix_tblusers_pincode ON tblUsers (PinCode);
-CREATE INDEX ix_tblusers_name ON tblUsers (Name);
+CREATE INDEX ix_tblusers_name ON tblUsers (kx4_key(Name));
 
 CREATE TABLE tblPrintJobs (
   PrintJobId integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
   UserId integer,
   ValidatedId integer,
-  NetworkUser citext,
-  MachineName citext,
-  PrinterName citext,
-  PrinterPort citext,
-  ProcessName citext,
-  PaperType citext,
-  Document citext,
+  NetworkUser kx4_ci,
+  MachineName kx4_ci,
+  PrinterName kx4_ci,
+  PrinterPort kx4_ci,
+  ProcessName kx4_ci,
+  PaperType kx4_ci,
+  Document kx4_ci,
   Pages smallint NOT NULL DEFAULT 0,
   Copies smallint NOT NULL DEFAULT 0,
   PageWidth integer NOT NULL DEFAULT 0,
   PageHeight integer NOT NULL DEFAULT 0,
-  PaperSize citext,
+  PaperSize kx4_ci,
   Color flag NOT NULL DEFAULT 0,
   CostPerUnit currency NOT NULL DEFAULT 0,
   UnitMeasureId integer NOT NULL DEFAULT 1,
   DatePrinted timestamp(0) without time zone NOT NULL,
-  UserDefined1 citext,
-  UserDefined2 citext,
-  ConfigName citext,
+  UserDefined1 kx4_ci,
+  UserDefined2 kx4_ci,
+  ConfigName kx4_ci,
   TrackStatus smallint NOT NULL DEFAULT 0,
   PrintedToFile flag NOT NULL DEFAULT 0,
   Accounted smallint NOT NULL DEFAULT 0,
@@ -130,21 +134,26 @@ CREATE INDEX ix_tblprintjobs_dateprinted ON tblPrintJobs (DatePrinted);
 CREATE INDEX ix_tblprintjobs_accounted ON tblPrintJobs (Accounted, AccountedOn);
 CREATE INDEX ix_tblprintjobs_userid ON tblPrintJobs (UserId);
 CREATE INDEX ix_tblprintjobs_validatedid ON tblPrintJobs (ValidatedId);
-CREATE INDEX ix_tblprintjobs_printername ON tblPrintJobs (PrinterName);
-CREATE INDEX ix_tblprintjobs_networkuser ON tblPrintJobs (NetworkUser);
+-- The job list's text filters are prefix LIKE tests, which the library
+-- serves through these indexes as ranges of kx4_key.
+CREATE INDEX ix_tblprintjobs_printername ON tblPrintJobs (kx4_key(PrinterName));
+CREATE INDEX ix_tblprintjobs_printerport ON tblPrintJobs (kx4_key(PrinterPort));
+CREATE INDEX ix_tblprintjobs_networkuser ON tblPrintJobs (kx4_key(NetworkUser));
+CREATE INDEX ix_tblprintjobs_userdefined1 ON tblPrintJobs (kx4_key(UserDefined1));
+CREATE INDEX ix_tblprintjobs_userdefined2 ON tblPrintJobs (kx4_key(UserDefined2));
 
 CREATE TABLE tblSettings (
   UserValidation flag NOT NULL DEFAULT 0,
   UseValidatedField flag NOT NULL DEFAULT 0,
-  ValidatedFieldName citext,
+  ValidatedFieldName kx4_ci,
   AllowShutdown flag NOT NULL DEFAULT 0,
   AllowCostOverride flag NOT NULL DEFAULT 0,
   CapturePrintToFile flag NOT NULL DEFAULT 0,
   UnlistedPrinterConfigId integer NOT NULL DEFAULT 0,
   Field1Use flag NOT NULL DEFAULT 0,
-  Field1Name citext,
+  Field1Name kx4_ci,
   Field2Use flag NOT NULL DEFAULT 0,
-  Field2Name citext,
+  Field2Name kx4_ci,
   DisplayIcon flag NOT NULL DEFAULT 1,
   ShowCost flag NOT NULL DEFAULT 0,
   CancelMaxPage flag NOT NULL DEFAULT 0,
@@ -160,14 +169,14 @@ CREATE TABLE tblSettings (
 
 CREATE TABLE tblUnitMeasure (
   UnitMeasureId integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  Name citext,
-  UnitDisplay citext,
-  ReportDisplay citext
+  Name kx4_ci,
+  UnitDisplay kx4_ci,
+  ReportDisplay kx4_ci
 );
 
 CREATE TABLE tblTrackOptions (
   TrackOptionId integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
-  Description citext
+  Description kx4_ci
 );
 
 -- Flag normalisation: any non-zero value is stored as 1.  The WHEN clause

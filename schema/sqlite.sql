@@ -83,7 +83,8 @@ CREATE TABLE tblPrinters (
   ConfigurationId INT
     CONSTRAINT kx4_int CHECK (ConfigurationId BETWEEN -2147483648 AND 2147483647)
 );
-CREATE INDEX ixPrintersPort ON tblPrinters (UPPER(Port));
+-- Ports are looked up as UPPER(Port) = <text> COLLATE KX4_CI.
+CREATE INDEX ixPrintersPort ON tblPrinters (UPPER(Port) COLLATE KX4_CI);
 CREATE INDEX ixPrintersConfiguration ON tblPrinters (ConfigurationId);
 CREATE INDEX ixPrintersName ON tblPrinters (Name);
 
@@ -152,8 +153,13 @@ CREATE INDEX ixPrintJobsDatePrinted ON tblPrintJobs (DatePrinted);
 CREATE INDEX ixPrintJobsAccounted ON tblPrintJobs (Accounted, AccountedOn);
 CREATE INDEX ixPrintJobsUserId ON tblPrintJobs (UserId);
 CREATE INDEX ixPrintJobsValidatedId ON tblPrintJobs (ValidatedId);
+-- The job list's text filters are prefix LIKE tests, which the library
+-- serves through these indexes as ranges in KX4_CI.
 CREATE INDEX ixPrintJobsPrinterName ON tblPrintJobs (PrinterName);
+CREATE INDEX ixPrintJobsPrinterPort ON tblPrintJobs (PrinterPort);
 CREATE INDEX ixPrintJobsNetworkUser ON tblPrintJobs (NetworkUser);
+CREATE INDEX ixPrintJobsUserDefined1 ON tblPrintJobs (UserDefined1);
+CREATE INDEX ixPrintJobsUserDefined2 ON tblPrintJobs (UserDefined2);
 
 CREATE TABLE tblSettings (
   UserValidation BIT NOT NULL DEFAULT 0,

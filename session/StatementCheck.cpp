@@ -58,10 +58,12 @@ constexpr std::string_view kParenthesisKeywords[] = {
 static_assert(Sorted(kParenthesisKeywords));
 
 // Functions that only read: aggregates, window functions, text, number and
-// date functions and conversions of both dialects.  Everything else is
-// refused, because some functions write even in a read-only transaction
-// (large objects), change the session (set_config, advisory locks), reach
-// files or other servers, or run text as a statement (query_to_xml).
+// date functions and conversions of both dialects, and the case rules'
+// folding functions that the translation writes for UPPER and LOWER.
+// Everything else is refused, because some functions write even in a
+// read-only transaction (large objects), change the session (set_config,
+// advisory locks), reach files or other servers, or run text as a statement
+// (query_to_xml).
 // clang-format off
 constexpr std::string_view kReadingFunctions[] = {
     "abs", "acos", "age", "ascii", "asin", "atan", "atan2", "avg", "bit", "bool_and", "bool_or",
@@ -73,7 +75,8 @@ constexpr std::string_view kReadingFunctions[] = {
     "eomonth", "every", "exp", "extract", "first_value", "float", "floor", "generate_series",
     "getdate", "getutcdate", "greatest", "group_concat", "grouping", "hour", "ifnull", "iif",
     "initcap", "instr", "interval", "isdate", "isnull", "isnumeric", "julianday", "justify_days",
-    "justify_hours", "justify_interval", "lag", "last_value", "lead", "least", "left", "len",
+    "justify_hours", "justify_interval", "kx4_key", "kx4_lower", "kx4_upper", "lag", "last_value",
+    "lead", "least", "left", "len",
     "length", "ln", "localtime", "localtimestamp", "log", "log10", "lower", "lpad", "ltrim",
     "make_date", "make_interval", "make_time", "make_timestamp", "max", "min", "minute", "mod",
     "mode", "month", "nchar", "now", "nth_value", "ntile", "nullif", "numeric", "nvarchar",

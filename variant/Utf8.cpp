@@ -139,6 +139,12 @@ char32_t UpperChar(char32_t c) {
     return c - 32;
   if (c >= 0x450 && c <= 0x45F)
     return c - 80;
+  // Palochka's small form stands at the end of the block it heads, and the
+  // pairs between them start on an odd code point.
+  if (c == 0x4CF)
+    return 0x4C0;
+  if (c >= 0x4C1 && c <= 0x4CE)
+    return (c & 1) == 0 ? c - 1 : c;
   if (c >= 0x460 && c <= 0x4FF && c != 0x482 && !(c >= 0x483 && c <= 0x489))
     return (c & 1) == 1 ? c - 1 : c;
   return c;
@@ -184,6 +190,10 @@ char32_t LowerChar(char32_t c) {
     return c + 32;
   if (c >= 0x400 && c <= 0x40F)
     return c + 80;
+  if (c == 0x4C0)
+    return 0x4CF;
+  if (c >= 0x4C1 && c <= 0x4CE)
+    return (c & 1) == 1 ? c + 1 : c;
   if (c >= 0x460 && c <= 0x4FF && c != 0x482 && !(c >= 0x483 && c <= 0x489))
     return (c & 1) == 0 ? c + 1 : c;
   return c;

@@ -4,11 +4,9 @@
 // server (KX4_TEST_PGHOST, KX4_TEST_PGPORT; scripts/test starts one).
 #include <kx4data/Currency.h>
 #include <kx4data/RuntimeError.h>
-#include <kx4data/ado/Database.h>
 #include <kx4data/ado/Recordset.h>
 
 #include <libpq-fe.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/dataaccess/PgBenchDatabase.h"
 #include "dataaccess/Command.h"
 #include "dataaccess/Connection.h"
 #include "dataaccess/RecordsetInternal.h"
@@ -30,6 +29,7 @@ using Clock = std::chrono::steady_clock;
 using kx4::Currency;
 using kx4::Variant;
 namespace ado = kx4::ado;
+using kx4::bench::Check;
 
 constexpr int kRounds = 5;
 constexpr int kJobsPerRound = 200;
@@ -58,15 +58,6 @@ const char kRawInsert[] =
     "-1, $1, 1, LOCALTIMESTAMP(0), NULL, 'dept 4', 'Default', 2, 0)";
 double Seconds(Clock::duration d) {
   return std::chrono::duration<double>(d).count();
-}
-
-void Check(PGresult* result, const char* what) {
-  ExecStatusType status = PQresultStatus(result);
-  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-    std::fprintf(stderr, "%s: %s", what, PQresultErrorMessage(result));
-    std::exit(1);
-  }
-  PQclear(result);
 }
 
 void Execute(const std::shared_ptr<ado::Connection>& c, const char* sql,
@@ -169,34 +160,15 @@ double FetchRaw(PGconn* conn, const std::string& translated, size_t& rows) {
 }  // namespace
 
 int main() {
-  const char* host = std::getenv("KX4_TEST_PGHOST");
-  if (!host || !*host) {
-    std::fprintf(stderr,
-                 "postgres_bench: KX4_TEST_PGHOST is not set; run it under a server "
-                 "started by scripts/pg-server\n");
-    return 2;
-  }
-  const char* port_env = std::getenv("KX4_TEST_PGPORT");
-  const std::string port = port_env ? port_env : "5432";
-  const std::string name = "kx4bench_" + std::to_string(getpid());
-  const std::string cs = "Provider=SQLOLEDB;Data Source=" + std::string(host) + "," + port +
-                         ";Database=" + name + ";Trusted_Connection=Yes;";
   try {
-    ado::CreateDatabase(cs);
+    const kx4::bench::PgBenchDatabase db("postgres_bench");
+    PGconn* raw = db.Raw();
     auto c = std::make_shared<ado::Connection>();
-    c->SetConnectionString(cs);
+    c->SetConnectionString(db.ConnectionString());
     c->Open();
     Execute(c,
             "INSERT INTO tblUsers(PinCode, Name, UseQuota, QuotaRemaining, Active, "
             "AdminSecurity, ReportSecurity) VALUES (N'p', N'bench', -1, 1000000, -1, 0, 0)");
-
-    const char* keys[] = {"host", "port", "dbname", nullptr};
-    const char* values[] = {host, port.c_str(), name.c_str(), nullptr};
-    PGconn* raw = PQconnectdbParams(keys, values, 0);
-    if (PQstatus(raw) != CONNECTION_OK) {
-      std::fprintf(stderr, "raw connect: %s", PQerrorMessage(raw));
-      return 1;
-    }
 
     // Warm both, then alternate rounds so that drift hits both alike.
     SaveJobsThroughEngine(c, 20);
@@ -264,15 +236,9 @@ int main() {
                 best_engine * 1e3, best_raw * 1e3);
     std::printf("RATIO recordset_fetch_postgres %.2f target >= 0.8\n", best_raw / best_engine);
 
-    PQfinish(raw);
     c->Close();
-    ado::DropDatabase(cs);
   } catch (const kx4::RuntimeError& e) {
     std::fprintf(stderr, "postgres_bench: %s\n", e.what());
-    try {
-      ado::DropDatabase(cs);
-    } catch (...) {
-    }
     return 1;
   }
   return 0;

@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchSetup.h"
 #include "bench/support/JobGenerator.h"
 #include "bench/support/RawEngines.h"
 #include "global/JobListSelect.h"
@@ -43,16 +44,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using kx4::bench::Clock;
+using kx4::bench::Median;
 using kx4::bench::Require;
-
-double Since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void Succeeds(const kx4::KXErrorPtr& error, const char* what) {
-  Require(!error, std::string(what) + ": " + (error ? error->Message() : ""));
-}
+using kx4::bench::Since;
+using kx4::bench::Succeeds;
+using kx4::bench::Target;
 
 // The statements of one run, as the library writes them.
 struct RunStatements {
@@ -104,11 +101,6 @@ std::vector<double> Cycle(const Side& side, size_t expected_rows) {
   side.clear_last_run();
   spent[3] = Since(start);
   return spent;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 void CompareCycles(const std::string& engine, int rounds, size_t expected_rows, const Side& library,
@@ -230,30 +222,11 @@ void CompareConfigurationLoad(const std::string& engine, int rounds, kx4::KXData
   std::printf("RATIO configuration_load_%s %.2f target >= 0.8\n", engine.c_str(), Median(ratios));
 }
 
-struct Target {
-  std::string engine;  // sqlite, postgres
-  std::string server;  // the Data Source value
-  std::string database;
-};
-
 template <typename Raw>
 void Run(const Target& target, const kx4::bench::JobSet& set, int rounds,
          const std::function<void()>& generate, const std::function<std::unique_ptr<Raw>()>& open,
          const std::function<void(Raw&, const std::string&)>& check_clear_last_run) {
-  const std::string cs = "Provider=SQLOLEDB;Data Source=" + target.server +
-                         ";Database=" + target.database + ";Trusted_Connection=Yes;";
-  kx4::ado::DropDatabase(cs);
-  kx4::ado::CreateDatabase(cs);
-  Clock::time_point start = Clock::now();
-  generate();
-  std::printf("# %s: %d jobs generated in %.1f s\n", target.engine.c_str(), set.jobs, Since(start));
-
-  kx4::clsConnectionVariables settings;
-  settings.SetServer(target.server);
-  settings.SetDatabase(target.database);
-  settings.SetNTAuthenticate(true);
-  settings.SetConnectTimeout(15);
-  settings.Store(false);
+  const std::string cs = kx4::bench::PrepareDatabase(target, set, generate);
   {
     kx4::KXData session;
     Succeeds(session.EstablishConnection(kx4::Variant(true)), "EstablishConnection");
@@ -309,23 +282,13 @@ void Run(const Target& target, const kx4::bench::JobSet& set, int rounds,
 }  // namespace
 
 int main(int argc, char** argv) {
-  auto number = [&](int i, int fallback) {
-    const int n = argc > i ? std::atoi(argv[i]) : 0;
-    return n > 0 ? n : fallback;
-  };
-  kx4::bench::JobSet set;
-  set.jobs = number(1, 1'000'000);
-  set.not_accounted = set.jobs / 10;
-  const int rounds = number(2, 3);
+  const kx4::bench::Arguments arguments = kx4::bench::ParseArguments(argc, argv);
+  const kx4::bench::JobSet& set = arguments.set;
+  const int rounds = arguments.rounds;
   try {
-    // A private hive and data folder; the raw side opens the same file.
-    kx4::test::TempDir scratch;
-    setenv("KX4_HIVE_DIR", scratch.Path().c_str(), 1);
-    setenv("KX4_LOG_DIR", scratch.Path().c_str(), 1);
-    setenv("XDG_DATA_HOME", scratch.Path().c_str(), 1);
-
+    const kx4::bench::Scratch scratch;
     const Target sqlite{"sqlite", "(localdb)", "kx4bench_accounting"};
-    const std::string path = scratch.Path() + "/kestrix/" + sqlite.database + ".db";
+    const std::string path = scratch.SqlitePath(sqlite.database);
     Run<kx4::bench::RawSqlite>(
         sqlite, set, rounds, [&] { kx4::bench::GenerateSqlite(path, set); },
         [&] { return std::make_unique<kx4::bench::RawSqlite>(path); },
@@ -334,15 +297,12 @@ int main(int argc, char** argv) {
                       static_cast<long long>(raw.FullScanSteps(clear_last_run)));
         });
 
-    const char* host = std::getenv("KX4_TEST_PGHOST");
-    const char* port_env = std::getenv("KX4_TEST_PGPORT");
-    if (!host || !*host) {
+    Target pg;
+    std::string host, port;
+    if (!kx4::bench::PostgresTarget("kx4bench_accounting", pg, host, port)) {
       std::printf("accounting postgres: KX4_TEST_PGHOST is not set; not measured\n");
       return 0;
     }
-    const std::string port = port_env ? port_env : "";
-    const Target pg{"postgres", port.empty() ? host : std::string(host) + "," + port,
-                    "kx4bench_accounting_" + std::to_string(getpid())};
     Run<kx4::bench::RawPostgres>(
         pg, set, rounds, [&] { kx4::bench::GeneratePostgres(host, port, pg.database, set); },
         [&] { return std::make_unique<kx4::bench::RawPostgres>(host, port, pg.database); },

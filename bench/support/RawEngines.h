@@ -16,8 +16,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dataaccess/dialect/Catalogue.h"
 #include "dataaccess/dialect/Dialect.h"
 #include "dataaccess/postgres/PgDialect.h"
+#include "dataaccess/postgres/PgValues.h"
 #include "dataaccess/sqlite/SqliteConnection.h"
 #include "dataaccess/sqlite/SqliteFunctions.h"
 
@@ -91,11 +93,16 @@ class RawSqlite {
     sqlite3_free(message);
     Require(rc == SQLITE_OK, "sqlite: " + why);
   }
-  // Prepared once and reused, as the library's engine does.
-  RawRows Fetch(const std::string& sql) {
+  // Prepared once and reused, as the library's engine does; `params` bound
+  // as text to the "?" markers in order.
+  RawRows Fetch(const std::string& sql, const std::vector<std::string>& params = {}) {
     sqlite3_stmt*& st = prepared_[sql];
     if (!st)
       st = Prepare(sql);
+    for (size_t p = 0; p < params.size(); ++p) {
+      sqlite3_bind_text(st, static_cast<int>(p + 1), params[p].data(),
+                        static_cast<int>(params[p].size()), SQLITE_STATIC);
+    }
     RawRows rows;
     rows.columns.resize(static_cast<size_t>(sqlite3_column_count(st)));
     int rc;
@@ -170,6 +177,7 @@ class RawPostgres {
                             nullptr};
     pg_ = PQconnectdbParams(keys, values, 0);
     Require(PQstatus(pg_) == CONNECTION_OK, std::string("libpq: ") + PQerrorMessage(pg_));
+    LoadCatalogue();
   }
   ~RawPostgres() { PQfinish(pg_); }
   RawPostgres(const RawPostgres&) = delete;
@@ -179,8 +187,9 @@ class RawPostgres {
     return translator_.Translate(dialect_sql, false).statements.front().text;
   }
   void Exec(const std::string& sql) { PQclear(Run(sql)); }
-  RawRows Fetch(const std::string& sql) {
-    PGresult* result = Run(sql);
+  // `params` go as text of a type the server infers, to $1, $2, ...
+  RawRows Fetch(const std::string& sql, const std::vector<std::string>& params = {}) {
+    PGresult* result = Run(sql, params);
     RawRows rows;
     const int fields = PQnfields(result);
     rows.columns.resize(static_cast<size_t>(fields));
@@ -205,8 +214,8 @@ class RawPostgres {
     return rows;
   }
   // The plan of `sql` as EXPLAIN prints it, one line per node.
-  std::string Explain(const std::string& sql) {
-    PGresult* result = Run("EXPLAIN " + sql);
+  std::string Explain(const std::string& sql, const std::vector<std::string>& params = {}) {
+    PGresult* result = Run("EXPLAIN " + sql, params);
     std::string plan;
     for (int r = 0; r < PQntuples(result); ++r)
       plan += std::string(PQgetvalue(result, r, 0)) + "\n";
@@ -216,8 +225,14 @@ class RawPostgres {
   PGconn* Handle() const { return pg_; }
 
  private:
-  PGresult* Run(const std::string& sql) {
-    PGresult* result = PQexec(pg_, sql.c_str());
+  PGresult* Run(const std::string& sql, const std::vector<std::string>& params = {}) {
+    std::vector<const char*> values;
+    for (const std::string& p : params)
+      values.push_back(p.c_str());
+    PGresult* result = params.empty()
+                           ? PQexec(pg_, sql.c_str())
+                           : PQexecParams(pg_, sql.c_str(), static_cast<int>(values.size()),
+                                          nullptr, values.data(), nullptr, nullptr, 0);
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
       const std::string why = PQresultErrorMessage(result);
@@ -227,7 +242,33 @@ class RawPostgres {
     return result;
   }
 
+  // The stored columns' kinds, as the engine reads them, so that statements
+  // translate as the engine translates them (names by their keys above all).
+  void LoadCatalogue() {
+    PGresult* result =
+        Run("SELECT c.relname, a.attname, COALESCE(NULLIF(t.typbasetype, 0), a.atttypid), "
+            "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END, "
+            "t.typtype = 'd' AND t.typname = 'flag', t.typtype = 'd' AND t.typname = 'kx4_ci' "
+            "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+            "JOIN pg_namespace n ON n.oid = c.relnamespace JOIN pg_type t ON t.oid = a.atttypid "
+            "WHERE c.relkind IN ('r', 'v') AND a.attnum > 0 AND NOT a.attisdropped "
+            "AND n.nspname = 'public'");
+    for (int r = 0; r < PQntuples(result); ++r) {
+      const bool flag = PQgetvalue(result, r, 4)[0] == 't';
+      const int32_t ado = ado::pg::AdoTypeFor(
+          static_cast<unsigned>(std::strtoul(PQgetvalue(result, r, 2), nullptr, 10)),
+          std::atoi(PQgetvalue(result, r, 3)), flag);
+      catalogue_.Add(PQgetvalue(result, r, 0), PQgetvalue(result, r, 1),
+                     PQgetvalue(result, r, 5)[0] == 't' ? ado::dialect::ValueKind::kTextCi
+                                                        : ado::dialect::KindOfAdoType(ado),
+                     flag);
+    }
+    PQclear(result);
+    translator_.SetCatalogue(&catalogue_);
+  }
+
   PGconn* pg_ = nullptr;
+  ado::dialect::Catalogue catalogue_;
   ado::pg::PgTranslator translator_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <utility>
 
 #include "variant/Utf8.h"
 
@@ -81,6 +82,20 @@ int Rank(ValueKind k) {
   }
 }
 
+bool IsText(ValueKind k) {
+  return k == ValueKind::kText || k == ValueKind::kTextCi;
+}
+
+// A name's text once it is part of a larger expression: plain text.
+ValueKind Plain(ValueKind k) {
+  return k == ValueKind::kTextCi ? ValueKind::kText : k;
+}
+
+// Whether the case rules can compare a value of this kind.
+bool Foldable(ValueKind k) {
+  return IsText(k) || k == ValueKind::kUnknown || k == ValueKind::kNull;
+}
+
 // The kind two values of a CASE, COALESCE or UNION meet in.
 ValueKind Common(ValueKind a, ValueKind b) {
   if (a == b)
@@ -92,8 +107,9 @@ ValueKind Common(ValueKind a, ValueKind b) {
   const int ra = Rank(a), rb = Rank(b);
   if (ra > 0 && rb > 0)
     return ra > rb ? a : b;
-  if ((a == ValueKind::kText && b == ValueKind::kMoney) ||
-      (b == ValueKind::kText && a == ValueKind::kMoney))
+  if (IsText(a) && IsText(b))
+    return ValueKind::kText;
+  if ((IsText(a) && b == ValueKind::kMoney) || (IsText(b) && a == ValueKind::kMoney))
     return ValueKind::kMoney;
   return ValueKind::kUnknown;
 }
@@ -125,16 +141,18 @@ bool Analyzer::NeedsTyping(const std::vector<Token>& tokens, size_t begin, size_
     const Token& t = tokens[i];
     switch (t.kind) {
       case TokenKind::kWord:
-        if (catalogue.IsMoneyName(t.text))
+        if (catalogue.IsMoneyName(t.text) || catalogue.IsCaseName(t.text))
           return true;
-        // Money types; MIN and MAX keep the type of what they take (a date).
-        if ((t.text.size() == 3 || t.text.size() == 5 || t.text.size() == 7 ||
+        // Money types; MIN and MAX keep the type of what they take (a date);
+        // the case rules' functions and LIKE.
+        if ((t.text.size() == 3 || t.text.size() == 4 || t.text.size() == 5 || t.text.size() == 7 ||
              t.text.size() == 10) &&
-            IsAnyWord(t, {"MONEY", "SMALLMONEY", "DECIMAL", "NUMERIC", "MIN", "MAX"}))
+            IsAnyWord(t, {"MONEY", "SMALLMONEY", "DECIMAL", "NUMERIC", "MIN", "MAX", "UPPER",
+                          "LOWER", "LIKE"}))
           return true;
         break;
       case TokenKind::kQuotedName:
-        if (catalogue.IsMoneyName(NameText(t)))
+        if (catalogue.IsMoneyName(NameText(t)) || catalogue.IsCaseName(NameText(t)))
           return true;
         break;
       case TokenKind::kMarker:
@@ -170,9 +188,11 @@ void Analyzer::Run(const std::vector<Token>& tokens, size_t begin, size_t end, S
   scratch_.clear();
   outputs_.clear();
   sources_.clear();
+  distincts_.clear();
   results_ = {};
   depth_ = 0;
   abandoned_ = false;
+  top_select_ = false;
   for (size_t i = begin; i < end; ++i) {
     if (!Significant(tokens[i]))
       continue;
@@ -186,6 +206,7 @@ void Analyzer::Run(const std::vector<Token>& tokens, size_t begin, size_t end, S
   if (abandoned_) {
     nodes_.clear();
     outputs_.clear();
+    distincts_.clear();
     results_ = {};
   }
 }
@@ -235,7 +256,8 @@ size_t Analyzer::Close(size_t open, size_t e) const {
 }
 
 Analyzer::Mark Analyzer::Save() const {
-  return Mark{nodes_.size(), children_.size(), outputs_.size(), sources_.size(), scratch_.size()};
+  return Mark{nodes_.size(),   children_.size(), outputs_.size(),
+              sources_.size(), scratch_.size(),  distincts_.size()};
 }
 
 void Analyzer::Restore(const Mark& m) {
@@ -244,6 +266,7 @@ void Analyzer::Restore(const Mark& m) {
   outputs_.resize(m.outputs);
   sources_.resize(m.sources);
   scratch_.resize(m.scratch);
+  distincts_.resize(m.distincts);
 }
 
 int32_t Analyzer::Binary(NodeKind kind, int32_t left, int32_t right, size_t op) {
@@ -299,6 +322,7 @@ void Analyzer::SetChildren(int32_t node, size_t mark) {
 void Analyzer::Statement(size_t b, size_t e, StatementKind kind) {
   switch (kind) {
     case StatementKind::kSelect:
+      top_select_ = true;
       results_ = Query(b, e, nullptr);
       break;
     case StatementKind::kInsert:
@@ -399,7 +423,8 @@ void Analyzer::Update(size_t b, size_t e) {
       col += 2;
     }
     if (IsNameToken(col, ae) && IsOp(col + 1, ae, "=")) {
-      const ValueKind kind = Resolve(&scope, qualifier, NameText(Tok(col)));
+      int32_t source = -1, output = -1;
+      const ValueKind kind = Resolve(&scope, qualifier, NameText(Tok(col)), source, output);
       const int32_t n = Sequence(col + 2, ae, &scope);
       if (n >= 0)
         Convert(n, kind);
@@ -471,6 +496,8 @@ Analyzer::Range Analyzer::Branches(size_t b, size_t e, const Scope* outer) {
       cuts[count++] = p;
   }
   cuts[count] = e;
+  if (count > 1)
+    top_select_ = false;  // its columns are the set operation's
   Range ranges[kMaxBranches];
   for (size_t k = 0; k < count; ++k) {
     size_t bb = cuts[k];
@@ -479,7 +506,7 @@ Analyzer::Range Analyzer::Branches(size_t b, size_t e, const Scope* outer) {
       if (IsWord(bb, cuts[k + 1], "ALL"))
         ++bb;
     }
-    ranges[k] = Select(bb, cuts[k + 1], outer);
+    ranges[k] = Select(bb, cuts[k + 1], outer, count > 1);
   }
   // A column of several branches takes the kind they all meet in.
   for (uint32_t c = 0; count > 1 && c < ranges[0].count; ++c) {
@@ -495,15 +522,17 @@ Analyzer::Range Analyzer::Branches(size_t b, size_t e, const Scope* outer) {
   return ranges[0];
 }
 
-Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
+Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer, bool compound) {
   size_t p = b;
   if (IsKind(p, e, TokenKind::kOpen) && Close(p, e) == e - 1)
     return Query(b + 1, e - 1, outer);
+  const bool top = std::exchange(top_select_, false);
   if (!IsWord(p, e, "SELECT")) {
     Sequence(b, e, outer);
     return {};
   }
   ++p;
+  const size_t distinct = IsWord(p, e, "DISTINCT") ? p : e;
   if (IsWord(p, e, "DISTINCT") || IsWord(p, e, "ALL"))
     ++p;
   if (IsWord(p, e, "TOP")) {
@@ -563,6 +592,7 @@ Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
   scope.sources_end = sources_.size();
 
   std::vector<Output> items;
+  const size_t list_nodes = nodes_.size();
   {
     // The select list; each item's outputs are kept until the list ends, so
     // that subqueries in it do not interleave theirs.
@@ -577,6 +607,7 @@ Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
         size_t xb = q;
         if (ie - q >= 3 && IsNameToken(q, ie) && IsOp(q + 1, ie, "=")) {
           o.name = NameText(Tok(q));
+          o.named = true;
           xb = q + 2;
         }
         int32_t n = ExprThen(xb, ie, &scope, [&](size_t r) {
@@ -591,6 +622,7 @@ Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
             o.name = alias.kind == TokenKind::kString && alias.text.size() >= 2
                          ? alias.text.substr(1, alias.text.size() - 2)
                          : NameText(alias);
+            o.named = true;
             r = ie;
           }
           return r == ie;
@@ -608,23 +640,35 @@ Analyzer::Range Analyzer::Select(size_t b, size_t e, const Scope* outer) {
       q = ie + 1;
     }
   }
+  const size_t list_end_nodes = nodes_.size();
   const Range range{static_cast<uint32_t>(outputs_.size()), static_cast<uint32_t>(items.size())};
   outputs_.insert(outputs_.end(), items.begin(), items.end());
   scope.outputs = range;
+  if (distinct < e)
+    distincts_.push_back(DistinctList{sig_[distinct], range.first, range.count});
 
   if (at[kWhere] < e)
     Sequence(at[kWhere] + 1, next(at[kWhere]), &scope);
+  std::vector<int32_t> grouped;
   if (at[kGroup] < e) {
     const size_t g = IsWord(at[kGroup] + 1, e, "BY") ? at[kGroup] + 2 : at[kGroup] + 1;
-    Sequence(g, next(at[kGroup]), &scope);
+    grouped = GroupBy(g, next(at[kGroup]), scope);
   }
+  const size_t having_nodes = nodes_.size();
   if (at[kHaving] < e)
     Sequence(at[kHaving] + 1, next(at[kHaving]), &scope);
+  const size_t order_nodes = nodes_.size();
   if (at[kOrder] < e) {
     const size_t o = IsWord(at[kOrder] + 1, e, "BY") ? at[kOrder] + 2 : at[kOrder] + 1;
     scope.aliases = true;
-    OrderBy(o, next(at[kOrder]), scope);
+    OrderBy(o, next(at[kOrder]), scope, compound);
   }
+  if (!grouped.empty()) {
+    MarkGroupedNames(grouped, list_nodes, list_end_nodes);
+    MarkGroupedNames(grouped, having_nodes, nodes_.size());
+  }
+  if (top && distinct == e && at[kGroup] == e && at[kHaving] == e)
+    MarkShownFolds(range, order_nodes, nodes_.size());
   sources_.resize(scope.sources_begin);
   return range;
 }
@@ -705,16 +749,93 @@ void Analyzer::From(size_t b, size_t e, Scope& scope) {
     Sequence(cb, ce, &scope);
 }
 
-void Analyzer::OrderBy(size_t b, size_t e, const Scope& scope) {
+std::vector<int32_t> Analyzer::GroupBy(size_t b, size_t e, const Scope& scope) {
+  std::vector<int32_t> items;
   size_t q = b;
   while (q < e) {
+    const size_t ie = ItemEnd(q, e);
+    int32_t n = ExprThen(q, ie, &scope, [&](size_t r) { return r == ie; });
+    if (n < 0)
+      n = Sequence(q, ie, &scope);
+    if (n >= 0)
+      items.push_back(n);
+    q = ie + 1;
+  }
+  std::vector<int32_t> grouped;
+  for (const int32_t n : items) {
+    // Money in a list enters as a number of units.
+    if (items.size() > 1)
+      Convert(n, ValueKind::kUnknown);
+    Node& item = nodes_[static_cast<size_t>(n)];
+    const int32_t column = ColumnOf(n);
+    if (item.type == ValueKind::kTextCi && column >= 0) {
+      item.fold = Fold::kKey;
+      grouped.push_back(column);
+    }
+  }
+  return grouped;
+}
+
+void Analyzer::MarkGroupedNames(const std::vector<int32_t>& grouped, size_t first, size_t last) {
+  // Columns inside aggregates are not the group's own.
+  std::vector<bool> aggregated(last - first, false);
+  for (size_t i = last; i-- > first;) {
+    if (nodes_[i].kind != NodeKind::kAggregate && !aggregated[i - first])
+      continue;
+    const Node& n = nodes_[i];
+    for (uint32_t c = 0; c < n.child_count; ++c) {
+      const uint32_t child = children_[n.children + c];
+      if (child >= first && child < last)
+        aggregated[child - first] = true;
+    }
+  }
+  for (size_t i = first; i < last; ++i) {
+    Node& n = nodes_[i];
+    if (n.kind != NodeKind::kColumn || n.fold != Fold::kNone || aggregated[i - first] ||
+        n.source < 0)
+      continue;
+    for (const int32_t g : grouped) {
+      const Node& key = nodes_[static_cast<size_t>(g)];
+      if (key.source == n.source &&
+          EqualsAsciiNoCase(NameText((*tokens_)[key.op]), NameText((*tokens_)[n.op]))) {
+        n.fold = Fold::kAny;
+        break;
+      }
+    }
+  }
+}
+
+void Analyzer::OrderBy(size_t b, size_t e, const Scope& scope, bool compound) {
+  size_t q = b;
+  while (q < e) {
+    const size_t start = q;
     const size_t ie = ItemEnd(q, e);
     const int32_t n = ExprThen(q, ie, &scope, [&](size_t r) {
       return r == ie || (r + 1 == ie && (IsWord(r, ie, "ASC") || IsWord(r, ie, "DESC")));
     });
-    if (n < 0)
-      Sequence(q, ie, &scope);
     q = ie + 1;
+    if (n < 0) {
+      Sequence(start, ie, &scope);
+      continue;
+    }
+    // A set operation's ORDER BY may only name its columns, as they are.
+    if (compound)
+      continue;
+    Node& item = nodes_[static_cast<size_t>(n)];
+    const Token& t = (*tokens_)[item.op];
+    if (item.kind == NodeKind::kLiteral && t.kind == TokenKind::kNumber) {
+      const int position = SmallNumber(t, 0);
+      if (position >= 1 && static_cast<uint32_t>(position) <= scope.outputs.count)
+        item.output = static_cast<int32_t>(scope.outputs.first) + position - 1;
+    }
+    if (item.output >= 0) {
+      // The name or position stands for the column itself.
+      const Output& o = outputs_[static_cast<size_t>(item.output)];
+      if (!o.star && o.kind == ValueKind::kTextCi && ColumnOf(o.node, false) >= 0)
+        item.fold = Fold::kKey;
+    } else if (item.type == ValueKind::kTextCi && ColumnOf(n) >= 0) {
+      item.fold = Fold::kKey;
+    }
   }
 }
 
@@ -847,7 +968,10 @@ int32_t Analyzer::Predicate(size_t e, const Scope* scope) {
       return -1;
     scratch_.push_back(static_cast<uint32_t>(right));
     CompareGroup(mark);
-    return finish(NodeKind::kCompare, p, pos_ - 1);
+    const bool collate = CaseGroup(mark, Comparing::kOperands);
+    const int32_t n = finish(NodeKind::kCompare, p, pos_ - 1);
+    nodes_[static_cast<size_t>(n)].collate = collate;
+    return n;
   }
   const size_t q = IsWord(p, e, "NOT") ? p + 1 : p;
   if (IsWord(q, e, "BETWEEN")) {
@@ -862,18 +986,23 @@ int32_t Analyzer::Predicate(size_t e, const Scope* scope) {
     scratch_.push_back(static_cast<uint32_t>(low));
     scratch_.push_back(static_cast<uint32_t>(high));
     CompareGroup(mark);
-    return finish(NodeKind::kCondition, q, pos_ - 1);
+    const bool collate = CaseGroup(mark, Comparing::kOperands);
+    const int32_t n = finish(NodeKind::kCondition, q, pos_ - 1);
+    nodes_[static_cast<size_t>(n)].collate = collate;
+    return n;
   }
   if (IsWord(q, e, "IN") && IsKind(q + 1, e, TokenKind::kOpen)) {
     const size_t open = q + 1;
     const size_t close = Close(open, e);
     if (close >= e)
       return -1;
-    if (IsWord(open + 1, close, "SELECT")) {
+    const bool query = IsWord(open + 1, close, "SELECT");
+    if (query) {
       const Range r = Query(open + 1, close, scope);
       const int32_t sub = Add(NodeKind::kSubquery, sig_[open], sig_[close], sig_[open]);
-      nodes_[static_cast<size_t>(sub)].type =
-          r.count > 0 ? outputs_[r.first].kind : ValueKind::kUnknown;
+      Node& node = nodes_[static_cast<size_t>(sub)];
+      node.type = r.count > 0 ? Plain(outputs_[r.first].kind) : ValueKind::kUnknown;
+      node.output = r.count > 0 ? static_cast<int32_t>(r.first) : -1;
       scratch_.push_back(static_cast<uint32_t>(sub));
     } else {
       size_t item = open + 1;
@@ -891,8 +1020,11 @@ int32_t Analyzer::Predicate(size_t e, const Scope* scope) {
       }
     }
     CompareGroup(mark);
+    const bool collate = CaseGroup(mark, query ? Comparing::kInQuery : Comparing::kInList);
     pos_ = close + 1;
-    return finish(NodeKind::kCondition, q, close);
+    const int32_t n = finish(NodeKind::kCondition, q, close);
+    nodes_[static_cast<size_t>(n)].collate = collate;
+    return n;
   }
   if (IsWord(q, e, "LIKE")) {
     pos_ = q + 1;
@@ -907,8 +1039,13 @@ int32_t Analyzer::Predicate(size_t e, const Scope* scope) {
         return -1;
       scratch_.push_back(static_cast<uint32_t>(escape));
     }
-    for (size_t k = mark; k < scratch_.size(); ++k)
+    for (size_t k = mark; k < scratch_.size(); ++k) {
       Convert(static_cast<int32_t>(scratch_[k]), ValueKind::kText);
+      // LIKE ignores case on every engine.
+      Node& operand = nodes_[scratch_[k]];
+      if (Foldable(operand.type) && operand.type != ValueKind::kNull)
+        operand.fold = Fold::kUpper;
+    }
     return finish(NodeKind::kCondition, q, pos_ - 1);
   }
   if (IsWord(p, e, "IS")) {
@@ -1011,7 +1148,7 @@ int32_t Analyzer::Primary(size_t e, const Scope* scope) {
         const Range r = Query(p + 1, close, scope);
         n = Add(NodeKind::kSubquery, sig_[p], sig_[close], sig_[p]);
         nodes_[static_cast<size_t>(n)].type =
-            r.count > 0 ? outputs_[r.first].kind : ValueKind::kUnknown;
+            r.count > 0 ? Plain(outputs_[r.first].kind) : ValueKind::kUnknown;
         pos_ = close + 1;
         return n;
       }
@@ -1064,7 +1201,8 @@ int32_t Analyzer::Primary(size_t e, const Scope* scope) {
     return -1;  // T.* or an unfinished name
   n = Add(NodeKind::kColumn, sig_[p], sig_[q], sig_[q]);
   const std::string_view qualifier = q > p ? NameText(Tok(q - 2)) : std::string_view();
-  nodes_[static_cast<size_t>(n)].type = Resolve(scope, qualifier, NameText(Tok(q)));
+  Node& column = nodes_[static_cast<size_t>(n)];
+  column.type = Resolve(scope, qualifier, NameText(Tok(q)), column.source, column.output);
   pos_ = q + 1;
   return n;
 }
@@ -1072,7 +1210,7 @@ int32_t Analyzer::Primary(size_t e, const Scope* scope) {
 int32_t Analyzer::Case(size_t e, const Scope* scope) {
   const size_t start = pos_++;
   const size_t mark = scratch_.size();
-  bool operand = false, has_else = false;
+  bool operand = false, has_else = false, collate = false;
   if (!IsWord(pos_, e, "WHEN")) {
     const int32_t o = Expr(e, scope);
     if (o < 0)
@@ -1112,6 +1250,7 @@ int32_t Analyzer::Case(size_t e, const Scope* scope) {
     for (size_t k = 0; k < pairs; ++k)
       scratch_.push_back(scratch_[base + 2 * k]);
     CompareGroup(group);
+    collate = CaseGroup(group, Comparing::kOperands);
     scratch_.resize(group);
   }
   ValueKind kind = ValueKind::kNull;
@@ -1127,9 +1266,10 @@ int32_t Analyzer::Case(size_t e, const Scope* scope) {
   ++pos_;
   SetChildren(n, mark);
   Node& node = nodes_[static_cast<size_t>(n)];
-  node.type = kind;
+  node.type = Plain(kind);
   node.operand = operand;
   node.has_else = has_else;
+  node.collate = collate;
   return n;
 }
 
@@ -1179,7 +1319,9 @@ int32_t Analyzer::Cast(size_t e, const Scope* scope) {
   } else if (IsAnyWord(word, {"FLOAT", "REAL", "DOUBLE"})) {
     kind = ValueKind::kFloat;
   } else if (IsAnyWord(word, {"CHAR", "VARCHAR", "NCHAR", "NVARCHAR", "TEXT", "NTEXT"})) {
-    kind = ValueKind::kText;
+    // A name keeps its rules through a CAST to text.
+    kind = nodes_[static_cast<size_t>(value)].type == ValueKind::kTextCi ? ValueKind::kTextCi
+                                                                         : ValueKind::kText;
   } else if (IsAnyWord(word,
                        {"DATETIME", "SMALLDATETIME", "DATE", "DATETIME2", "TIME", "TIMESTAMP"})) {
     kind = ValueKind::kDate;
@@ -1208,7 +1350,8 @@ int32_t Analyzer::Call(size_t e, const Scope* scope) {
   const Token& fn = Tok(name);
   const size_t mark = scratch_.size();
   size_t q = open + 1;
-  if (IsWord(q, close, "DISTINCT") || IsWord(q, close, "ALL"))
+  const bool distinct = IsWord(q, close, "DISTINCT");
+  if (distinct || IsWord(q, close, "ALL"))
     ++q;
   const bool star = IsOp(q, close, "*") && q + 1 == close;
   while (!star && q < close) {
@@ -1245,7 +1388,7 @@ int32_t Analyzer::Call(size_t e, const Scope* scope) {
   } else if (!window && !dotted && IsAnyWord(fn, {"SUM", "AVG", "MIN", "MAX"}) && args == 1) {
     kind = NodeKind::kAggregate;
     if (IsAnyWord(fn, {"MIN", "MAX"}))
-      type = a0;
+      type = Plain(a0);
     else if (a0 == ValueKind::kMoney || a0 == ValueKind::kFloat || a0 == ValueKind::kNull)
       type = a0;
     else if (a0 == ValueKind::kInteger || a0 == ValueKind::kDecimal)
@@ -1253,10 +1396,10 @@ int32_t Analyzer::Call(size_t e, const Scope* scope) {
     else
       convert_all(ValueKind::kUnknown);
   } else if (!window && !dotted && IsAnyWord(fn, {"ISNULL", "COALESCE"})) {
-    type = CommonOf(mark, 0, 1);
+    type = Plain(CommonOf(mark, 0, 1));
     convert_all(type);
   } else if (!window && !dotted && WordIs(fn, "NULLIF") && args == 2) {
-    type = a0;
+    type = Plain(a0);
     CompareGroup(mark);
   } else if (!window && !dotted && IsAnyWord(fn, {"ROUND", "ABS", "CEILING", "FLOOR"}) &&
              args >= 1) {
@@ -1281,27 +1424,32 @@ int32_t Analyzer::Call(size_t e, const Scope* scope) {
   } else {
     convert_all(ValueKind::kUnknown);
   }
+  if (kind == NodeKind::kAggregate && distinct && args == 1) {
+    // COUNT(DISTINCT Name) counts keys.
+    Node& arg = nodes_[scratch_[mark]];
+    if (arg.type == ValueKind::kTextCi && ColumnOf(static_cast<int32_t>(scratch_[mark])) >= 0)
+      arg.fold = Fold::kKey;
+  }
   const int32_t n = Add(kind, sig_[first], sig_[last], sig_[name]);
   SetChildren(n, mark);
   nodes_[static_cast<size_t>(n)].type = type;
+  nodes_[static_cast<size_t>(n)].distinct = distinct && kind == NodeKind::kAggregate;
   pos_ = last + 1;
   return n;
 }
 
-ValueKind Analyzer::OutputKind(Range outputs, std::string_view name, bool& found) const {
+int32_t Analyzer::OutputNamed(Range outputs, std::string_view name) const {
   for (uint32_t k = 0; k < outputs.count; ++k) {
     const Output& o = outputs_[outputs.first + k];
-    if (!o.star && EqualsAsciiNoCase(o.name, name)) {
-      found = true;
-      return o.kind;
-    }
+    if (!o.star && EqualsAsciiNoCase(o.name, name))
+      return static_cast<int32_t>(outputs.first + k);
   }
-  found = false;
-  return ValueKind::kUnknown;
+  return -1;
 }
 
-ValueKind Analyzer::Resolve(const Scope* scope, std::string_view qualifier,
-                            std::string_view name) const {
+ValueKind Analyzer::Resolve(const Scope* scope, std::string_view qualifier, std::string_view name,
+                            int32_t& source, int32_t& output) const {
+  source = output = -1;
   const std::vector<Catalogue::Entry>* stored = catalogue_->Columns(name);
   auto stored_kind = [&](std::string_view table, ValueKind& kind) {
     if (stored)
@@ -1312,28 +1460,29 @@ ValueKind Analyzer::Resolve(const Scope* scope, std::string_view qualifier,
         }
     return false;
   };
-  bool found = false;
   for (const Scope* s = scope; s; s = s->parent) {
     if (s == scope && s->aliases && qualifier.empty()) {
-      const ValueKind k = OutputKind(s->outputs, name, found);
-      if (found)
-        return k;
+      output = OutputNamed(s->outputs, name);
+      if (output >= 0)
+        return outputs_[static_cast<size_t>(output)].kind;
     }
     for (size_t i = s->sources_begin; i < s->sources_end; ++i) {
       const Source& src = sources_[i];
       if (!qualifier.empty() && !EqualsAsciiNoCase(src.alias, qualifier))
         continue;
+      source = static_cast<int32_t>(i);
       ValueKind k = ValueKind::kUnknown;
       if (!src.table.empty()) {
         if (stored_kind(src.table, k) || (!qualifier.empty() && catalogue_->HasTable(src.table)))
           return k;
       } else {
-        k = OutputKind(src.outputs, name, found);
-        if (found || !qualifier.empty())
-          return k;
+        const int32_t o = OutputNamed(src.outputs, name);
+        if (o >= 0 || !qualifier.empty())
+          return o >= 0 ? outputs_[static_cast<size_t>(o)].kind : ValueKind::kUnknown;
       }
       if (!qualifier.empty())
         return catalogue_->IsMoneyName(name) ? ValueKind::kMoney : ValueKind::kUnknown;
+      source = -1;
     }
   }
   // A table the catalogue does not know: a money column's name is money.
@@ -1366,10 +1515,96 @@ void Analyzer::CompareGroup(size_t mark) {
     if (inexact) {
       if (n.type == ValueKind::kMoney)
         n.use = Use::kFloat;
-    } else if (n.type == ValueKind::kInteger || n.type == ValueKind::kDecimal ||
-               n.type == ValueKind::kText) {
+    } else if (n.type == ValueKind::kInteger || n.type == ValueKind::kDecimal || IsText(n.type)) {
       n.use = Use::kCompareMoney;
     }
+  }
+}
+
+// SQLite's rules, which the embedded engine follows by itself: the first
+// operand that is a column decides (an IN list asks its left operand only,
+// an IN subquery its column after the left operand); none decides unless
+// the statement upper-cases one side to meet a literal or a parameter.
+bool Analyzer::CaseGroup(size_t mark, Comparing comparing) {
+  const size_t count = scratch_.size() - mark;
+  if (count < 2)
+    return false;
+  auto operand = [&](size_t k) -> Node& { return nodes_[scratch_[mark + k]]; };
+  // The subquery's column an IN compares with.
+  const Output* rows = nullptr;
+  if (comparing == Comparing::kInQuery && operand(1).output >= 0)
+    rows = &outputs_[static_cast<size_t>(operand(1).output)];
+  bool decided = false, keyed = false, collate = false;
+  for (size_t k = 0; k < (comparing == Comparing::kInList ? 1 : count) && !decided; ++k) {
+    if (ColumnOf(static_cast<int32_t>(scratch_[mark + k])) >= 0) {
+      decided = true;
+      keyed = operand(k).type == ValueKind::kTextCi;
+    } else if (k == 1 && rows && !rows->star && ColumnOf(rows->node) >= 0) {
+      decided = true;
+      keyed = rows->kind == ValueKind::kTextCi;
+    }
+  }
+  if (!decided) {
+    size_t upper = 0, values = 0;
+    for (size_t k = 0; k < count; ++k) {
+      const Node& n = operand(k);
+      if (IsCallOf(n, "UPPER") && n.child_count == 1)
+        ++upper;
+      else if ((n.kind == NodeKind::kLiteral && IsText(n.type)) || n.kind == NodeKind::kParameter)
+        ++values;
+    }
+    keyed = collate = upper == 1 && upper + values == count &&
+                      (comparing != Comparing::kInList || IsCallOf(operand(0), "UPPER"));
+  }
+  if (!keyed)
+    return false;
+  for (size_t k = 0; k < count; ++k)
+    if (!Foldable(operand(k).type))
+      return false;
+  for (size_t k = 0; k < count; ++k) {
+    Node& n = operand(k);
+    if (n.type != ValueKind::kNull)
+      n.fold = rows && k == 1 ? Fold::kKeys : Fold::kKey;
+  }
+  return collate;
+}
+
+int32_t Analyzer::ColumnOf(int32_t node, bool casts) const {
+  while (node >= 0) {
+    const Node& n = nodes_[static_cast<size_t>(node)];
+    if (n.kind == NodeKind::kColumn)
+      return node;
+    if (n.kind != NodeKind::kParens && !(casts && n.kind == NodeKind::kCast))
+      break;
+    node = static_cast<int32_t>(children_[n.children]);
+  }
+  return -1;
+}
+
+bool Analyzer::IsCallOf(const Node& node, std::string_view upper_name) const {
+  return node.kind == NodeKind::kCall && node.first == node.op &&
+         WordIs((*tokens_)[node.op], upper_name);
+}
+
+void Analyzer::MarkShownFolds(Range outputs, size_t order_first, size_t order_last) {
+  for (uint32_t k = 0; k < outputs.count; ++k)
+    if (outputs_[outputs.first + k].star)
+      return;
+  for (uint32_t k = 0; k < outputs.count; ++k) {
+    Output& o = outputs_[outputs.first + k];
+    if (!o.named || o.node < 0)
+      continue;
+    // UPPER(column) AS name, unless ORDER BY sorts by it.
+    const Node& n = nodes_[static_cast<size_t>(o.node)];
+    const bool upper = IsCallOf(n, "UPPER");
+    if (!(upper || IsCallOf(n, "LOWER")) || n.child_count != 1 ||
+        Child(n, 0).kind != NodeKind::kColumn || !Foldable(Child(n, 0).type))
+      continue;
+    bool sorted = false;
+    for (size_t i = order_first; i < order_last; ++i)
+      sorted |= nodes_[i].output == static_cast<int32_t>(outputs.first + k);
+    if (!sorted)
+      o.shown = upper ? ResultFold::kUpper : ResultFold::kLower;
   }
 }
 
@@ -1381,9 +1616,9 @@ void Analyzer::Arithmetic(int32_t node, std::string_view op) {
   const ValueKind r = nodes_[static_cast<size_t>(ri)].type;
   ValueKind type = ValueKind::kUnknown;
   const bool arithmetic = op == "+" || op == "-" || op == "*" || op == "/" || op == "%";
-  if (op == "||" || (op == "+" && (l == ValueKind::kText || r == ValueKind::kText) &&
-                     (l == ValueKind::kText || l == ValueKind::kNull) &&
-                     (r == ValueKind::kText || r == ValueKind::kNull))) {
+  if (op == "||" ||
+      (op == "+" && (IsText(l) || IsText(r)) && (IsText(l) || l == ValueKind::kNull) &&
+       (IsText(r) || r == ValueKind::kNull))) {
     type = ValueKind::kText;
     nodes_[static_cast<size_t>(node)].concat = op == "+";
   } else if (l == ValueKind::kMoney || r == ValueKind::kMoney) {
@@ -1394,7 +1629,7 @@ void Analyzer::Arithmetic(int32_t node, std::string_view op) {
     } else if (o == ValueKind::kMoney || o == ValueKind::kInteger || o == ValueKind::kDecimal ||
                o == ValueKind::kNull) {
       type = ValueKind::kMoney;
-    } else if (o == ValueKind::kText) {
+    } else if (IsText(o)) {
       type = ValueKind::kMoney;
       nodes_[static_cast<size_t>(other)].use = Use::kMoney;
     } else {
@@ -1423,6 +1658,7 @@ void Analyzer::Convert(int32_t node, ValueKind target) {
       case ValueKind::kNull:
         break;
       case ValueKind::kText:
+      case ValueKind::kTextCi:
         n.use = Use::kText;
         break;
       case ValueKind::kInteger:

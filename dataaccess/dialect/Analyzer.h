@@ -1,8 +1,9 @@
 // The typed view of a statement: its expressions parsed with precedence into
 // a tree, each node typed from the catalogue, the literals and the bound
 // parameters, and each told how the expression around it takes it (money
-// compared with a number, money handed to a function that knows no money).
-// Engines render the tree through edits of the statement's tokens.
+// compared with a number, money handed to a function that knows no money,
+// a name compared by the case rules).  Engines render the tree through edits
+// of the statement's tokens.
 //
 // Money follows one set of rules on every engine:
 //  * money with money, an integer or an exact decimal, under + - * / %, is
@@ -15,6 +16,18 @@
 //  * comparisons of money with numbers and text are exact;
 //  * where an expression takes a value of no known kind, money enters as an
 //    approximate number, never in an engine's internal scale.
+//
+// Names (columns that follow the case rules, kTextCi) compare as the embedded
+// engine's collation compares them, by their key: upper-cased by the
+// library's table, trailing blanks ignored.
+//  * A comparison (=, <>, <, BETWEEN, CASE x WHEN, an IN list) is by key when
+//    its first operand that is a column is a name; IN (SELECT ...) looks at
+//    the subquery's column when the left operand is no column.  UPPER(x)
+//    compared with a literal or a parameter is by key too.
+//  * LIKE ignores case whatever its operands.
+//  * ORDER BY, GROUP BY, SELECT DISTINCT and COUNT(DISTINCT ...) of a name
+//    go by its key; a grouped name shows any value of its group.
+//  * A name inside any other expression (UPPER(Name), Name + 'x') is text.
 // Statements the analyzer does not understand pass through; the parts it
 // does understand are still typed.
 #ifndef KX4DATA_DATAACCESS_DIALECT_ANALYZER_H_
@@ -48,6 +61,15 @@ enum class NodeKind : uint8_t {
   kOpaque,      // text the analyzer does not understand, around what it does
 };
 
+// How the case rules take a node.
+enum class Fold : uint8_t {
+  kNone,
+  kKey,    // compared, sorted, grouped or told apart by its key
+  kKeys,   // a subquery whose rows an IN compares by their keys
+  kUpper,  // an operand of LIKE: upper-cased
+  kAny,    // a grouped name outside an aggregate: any value of its group
+};
+
 // How the expression around a node takes it.
 enum class Use : uint8_t {
   kAsIs,
@@ -62,7 +84,12 @@ struct Node {
   NodeKind kind;
   ValueKind type = ValueKind::kUnknown;
   Use use = Use::kAsIs;
-  bool concat = false;        // kArithmetic: "+" joining texts
+  Fold fold = Fold::kNone;
+  bool concat = false;    // kArithmetic: "+" joining texts
+  bool distinct = false;  // kAggregate: of distinct values
+  // kCompare, kCondition, kCase: by key, though no column's rules say so
+  // (UPPER(x) with a literal or a parameter); the first operand carries it.
+  bool collate = false;
   bool operand = false;       // kCase: the first child is the operand
   bool has_else = false;      // kCase
   bool cast_operand = false;  // the value of a CAST
@@ -72,6 +99,10 @@ struct Node {
   uint32_t op = 0;        // operator, function name or CAST
   uint32_t children = 0;  // first index into the child list
   uint32_t child_count = 0;
+  // A select-list column this node stands for (a name or a position in
+  // ORDER BY), as an index into Outputs(); -1 when none.
+  int32_t output = -1;
+  int32_t source = -1;  // kColumn: the table reference it names, while typing
 };
 
 // One column of a SELECT's result.
@@ -80,12 +111,26 @@ struct Output {
   bool star;  // * or T.*: the columns of a table
   int32_t node;
   std::string_view name;
+  bool named = false;  // by an alias
+  // The statement's result shows a column folded by UPPER or LOWER, and
+  // nothing else depends on the folded text: an engine may fold it as the
+  // rows arrive.
+  ResultFold shown = ResultFold::kNone;
+};
+
+// A SELECT DISTINCT: its DISTINCT token and its columns, [first, first + count)
+// of Outputs().
+struct DistinctList {
+  uint32_t token;
+  uint32_t first;
+  uint32_t count;
 };
 
 class Analyzer {
  public:
   // Whether statement tokens [begin, end) need typing: they name a money
-  // column, a money type, MIN or MAX, bind money, or join texts with "+".
+  // column, a money type, MIN or MAX, a name column, UPPER, LOWER or LIKE,
+  // bind money, or join texts with "+".
   static bool NeedsTyping(const std::vector<Token>& tokens, size_t begin, size_t end,
                           const Catalogue& catalogue, std::span<const ValueKind> params,
                           int first_param);
@@ -106,6 +151,14 @@ class Analyzer {
     return std::span<const Output>(outputs_).subspan(results_.first, results_.count);
   }
   bool IsResult(int32_t node) const;
+  // Every select list of the statement, subqueries' included.
+  const std::vector<Output>& Outputs() const { return outputs_; }
+  const std::vector<DistinctList>& Distincts() const { return distincts_; }
+  // The column node `node` is, as it stands, in parentheses or (with
+  // `casts`) in a CAST; -1 when it is none.
+  int32_t ColumnOf(int32_t node, bool casts = true) const;
+  // Whether `node` is a call of this built-in function (no qualifier).
+  bool IsCallOf(const Node& node, std::string_view upper_name) const;
   // Whether the statement nests deeper than typing follows; it was not
   // typed then.
   bool Abandoned() const { return abandoned_; }
@@ -130,8 +183,10 @@ class Analyzer {
     bool aliases;
   };
   struct Mark {
-    size_t nodes, children, outputs, sources, scratch;
+    size_t nodes, children, outputs, sources, scratch, distincts;
   };
+  // How an operand list compares (the first operand is the left one).
+  enum class Comparing : uint8_t { kOperands, kInList, kInQuery };
 
   const Token& Tok(size_t p) const { return (*tokens_)[sig_[p]]; }
   bool IsWord(size_t p, size_t e, std::string_view upper) const;
@@ -161,10 +216,17 @@ class Analyzer {
   // Runs `parse` one level deeper; past the deepest level typing gives up.
   template <typename Parse>
   int32_t Deeper(Parse parse);
-  Range Select(size_t b, size_t e, const Scope* outer);
-  void SelectList(size_t b, size_t e, const Scope& scope);
+  // `compound`: one branch of a set operation.
+  Range Select(size_t b, size_t e, const Scope* outer, bool compound);
   void From(size_t b, size_t e, Scope& scope);
-  void OrderBy(size_t b, size_t e, const Scope& scope);
+  // GROUP BY items; returns the names grouped by key, as column nodes.
+  std::vector<int32_t> GroupBy(size_t b, size_t e, const Scope& scope);
+  void OrderBy(size_t b, size_t e, const Scope& scope, bool compound);
+  // Marks the columns among nodes [first, last) that stand for a grouped
+  // name outside any aggregate.
+  void MarkGroupedNames(const std::vector<int32_t>& grouped, size_t first, size_t last);
+  // Marks the result columns a client may fold (see Output::shown).
+  void MarkShownFolds(Range outputs, size_t order_first, size_t order_last);
 
   // Expressions over [pos_, e); -1 when none parses there (pos_ then
   // undefined: callers restore).
@@ -187,10 +249,18 @@ class Analyzer {
   int32_t Sequence(size_t b, size_t e, const Scope* scope);
   int32_t SequenceOf(size_t b, size_t e, const Scope* scope);
 
-  ValueKind Resolve(const Scope* scope, std::string_view qualifier, std::string_view name) const;
-  ValueKind OutputKind(Range outputs, std::string_view name, bool& found) const;
+  // The kind of a column; `source` is set to the table reference it names,
+  // `output` to the select-list column an ORDER BY name stands for.
+  ValueKind Resolve(const Scope* scope, std::string_view qualifier, std::string_view name,
+                    int32_t& source, int32_t& output) const;
+  // The index into outputs_ of the column of this name, or -1.
+  int32_t OutputNamed(Range outputs, std::string_view name) const;
 
   void CompareGroup(size_t scratch_mark);
+  // The case rules of the operands from `scratch_mark`: marks them to be
+  // compared by key where the rules say so; returns whether the comparison
+  // needs them stated (Node::collate).
+  bool CaseGroup(size_t scratch_mark, Comparing comparing);
   void Arithmetic(int32_t node, std::string_view op);
   void Convert(int32_t node, ValueKind target);
   ValueKind CommonOf(size_t scratch_mark, size_t from, size_t step) const;
@@ -207,7 +277,9 @@ class Analyzer {
   std::vector<uint32_t> scratch_;
   std::vector<Output> outputs_;
   std::vector<Source> sources_;
+  std::vector<DistinctList> distincts_;
   Range results_;
+  bool top_select_ = false;  // the statement's own SELECT is still to come
   size_t pos_ = 0;
   int depth_ = 0;
   bool abandoned_ = false;

@@ -82,8 +82,8 @@ bool Catalogue::Equal::operator()(std::string_view a, std::string_view b) const 
 void Catalogue::Clear() {
   columns_.clear();
   tables_.clear();
-  money_names_.clear();
-  money_lengths_ = 0;
+  money_names_.Clear();
+  case_names_.Clear();
   ++version_;
 }
 
@@ -103,11 +103,10 @@ void Catalogue::Add(std::string_view table, std::string_view column, ValueKind k
   }
   if (!replaced)
     c->second.push_back(Entry{std::string(table), kind, flag});
-  if (kind == ValueKind::kMoney) {
-    money_names_.try_emplace(std::string(column), true);
-    if (column.size() < 64)
-      money_lengths_ |= uint64_t{1} << column.size();
-  }
+  if (kind == ValueKind::kMoney)
+    money_names_.Insert(column);
+  else if (kind == ValueKind::kTextCi)
+    case_names_.Insert(column);
 }
 
 const std::vector<Catalogue::Entry>* Catalogue::Columns(std::string_view column) const {
@@ -146,11 +145,21 @@ bool Catalogue::HasIdentity(std::string_view table) const {
   return t != tables_.end() && t->second;
 }
 
-bool Catalogue::IsMoneyName(std::string_view column) const {
-  // Most names are told apart by their length alone.
-  if (column.size() < 64 && !(money_lengths_ >> column.size() & 1))
+void Catalogue::NameSet::Clear() {
+  names_.clear();
+  lengths_ = 0;
+}
+
+void Catalogue::NameSet::Insert(std::string_view name) {
+  names_.try_emplace(std::string(name), true);
+  if (name.size() < 64)
+    lengths_ |= uint64_t{1} << name.size();
+}
+
+bool Catalogue::NameSet::Contains(std::string_view name) const {
+  if (name.size() < 64 && !(lengths_ >> name.size() & 1))
     return false;
-  return money_names_.find(column) != money_names_.end();
+  return names_.find(name) != names_.end();
 }
 
 }  // namespace kx4::ado::dialect

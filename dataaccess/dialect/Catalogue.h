@@ -25,6 +25,10 @@ enum class ValueKind : uint8_t {
   kFloat,    // approximate numbers
   kMoney,    // exact, four decimal places
   kText,
+  kTextCi,  // text of a column that follows the case rules (kx4_ci), as it
+            // stands or in parentheses or a CAST to text: compared, sorted
+            // and grouped by its key (upper-cased by the library's table,
+            // trailing blanks ignored)
   kDate,
   kBoolean,  // a condition
 };
@@ -59,7 +63,9 @@ class Catalogue {
   bool HasIdentity(std::string_view table) const;
   // Whether some table has a money column of this name: statements that name
   // none (and bind no money) need no typing.
-  bool IsMoneyName(std::string_view column) const;
+  bool IsMoneyName(std::string_view column) const { return money_names_.Contains(column); }
+  // Whether some table has a column of this name that follows the case rules.
+  bool IsCaseName(std::string_view column) const { return case_names_.Contains(column); }
   // Changes whenever the catalogue does.
   uint64_t Version() const { return version_; }
 
@@ -74,13 +80,24 @@ class Catalogue {
     bool operator()(std::string_view a, std::string_view b) const;
   };
   const Entry* Find(std::string_view table, std::string_view column) const;
+  // Column names, most of which are told apart by their length alone.
+  class NameSet {
+   public:
+    void Clear();
+    void Insert(std::string_view name);
+    bool Contains(std::string_view name) const;
+
+   private:
+    std::unordered_map<std::string, bool, Hash, Equal> names_;
+    uint64_t lengths_ = 0;  // bit n: some name has n characters
+  };
 
   // By column name: a statement's column is looked up once, then matched
   // against the tables in its scope.
   std::unordered_map<std::string, std::vector<Entry>, Hash, Equal> columns_;
   std::unordered_map<std::string, bool, Hash, Equal> tables_;  // true: has an identity
-  std::unordered_map<std::string, bool, Hash, Equal> money_names_;
-  uint64_t money_lengths_ = 0;  // bit n: some money column's name has n characters
+  NameSet money_names_;
+  NameSet case_names_;
   uint64_t version_ = 0;
 };
 

@@ -547,6 +547,9 @@ const Catalogue* Hooks::Columns() const {
   return nullptr;
 }
 void Hooks::RenderTyped(const Analyzer&, Edits&) const {}
+bool Hooks::FoldsOnClient() const {
+  return false;
+}
 
 Translator::Translator(const Hooks& hooks)
     : hooks_(hooks), analyzer_(std::make_unique<Analyzer>()) {}
@@ -945,6 +948,7 @@ void Translator::TranslateAnew(std::string_view batch, std::span<const ValueKind
       hooks_.RenderTyped(*analyzer_, edits_);
       edits_.Seal();
       const auto results = analyzer_->Results();
+      const bool folds = hooks_.FoldsOnClient();
       for (size_t k = 0; k < results.size(); ++k) {
         if (results[k].star) {
           if (s.columns.first_star < 0)
@@ -952,6 +956,10 @@ void Translator::TranslateAnew(std::string_view batch, std::span<const ValueKind
           s.columns.last_star = static_cast<int>(k);
         }
         s.columns.items.push_back(results[k].kind);
+        if (folds && results[k].shown != ResultFold::kNone) {
+          s.columns.folds.resize(results.size(), ResultFold::kNone);
+          s.columns.folds[k] = results[k].shown;
+        }
       }
     }
     s.sql.reserve(batch.size() + 16);

@@ -116,6 +116,9 @@ class Edits {
   std::vector<Edit> edits_;
 };
 
+// A result column the engine sends unfolded and the client folds.
+enum class ResultFold : uint8_t { kNone, kUpper, kLower };
+
 // The kinds of a SELECT's result columns as typing found them; empty when
 // the statement was not typed.  A star item (*, T.*) stands for any number
 // of columns: only the items before the first and after the last one map to
@@ -124,6 +127,9 @@ struct ResultKinds {
   std::vector<ValueKind> items;
   int first_star = -1;
   int last_star = -1;
+  // Per column, the folding left to the client (empty: none); never with a
+  // star item.
+  std::vector<ResultFold> folds;
 
   // The kind of column `index` of `count`, kUnknown when not known.
   ValueKind Column(size_t index, size_t count) const;
@@ -153,6 +159,9 @@ class Hooks {
   virtual const Catalogue* Columns() const;
   // The edits that give a typed statement its meaning on this engine.
   virtual void RenderTyped(const Analyzer& analysis, Edits& edits) const;
+  // Whether RenderTyped leaves the result columns an analysis marks as
+  // shown folded (Output::shown) for the client to fold.
+  virtual bool FoldsOnClient() const;
 };
 
 struct Statement {

@@ -13,19 +13,16 @@
 #include <optional>
 
 #include "dataaccess/ResultTable.h"
+#include "dataaccess/postgres/PgCaseRules.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "dataaccess/postgres/PgValues.h"
+#include "variant/Utf8.h"
 
 namespace kx4::ado::pg {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct ResultDeleter {
-  void operator()(PGresult* result) const { PQclear(result); }
-};
-using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
 
 // Waits until the socket is ready; false when the deadline passed first.
 bool WaitSocket(int socket, bool for_read, std::optional<Clock::time_point> deadline) {
@@ -85,7 +82,7 @@ double ParseDouble(std::string_view text) {
 
 // adNumeric: a number, true as -1; a value that is no number goes as its
 // own type.
-EncodedParameter EncodeNumeric(const Variant& value, unsigned text_type) {
+EncodedParameter EncodeNumeric(const Variant& value) {
   EncodedParameter out{kOidNumeric, false, {}};
   if (const bool* flag = value.Get<bool>()) {
     out.text = *flag ? "-1" : "0";
@@ -101,18 +98,17 @@ EncodedParameter EncodeNumeric(const Variant& value, unsigned text_type) {
     out.type = kOidTimestamp;
     out.text = TimestampText(date->Seconds());
   } else {
-    out.type = text_type;
+    out.type = kOidText;
     out.text = value.ToString();
   }
   return out;
 }
 
-// The type the parameter's ADO type names.  Text goes as the database's
-// case-insensitive text type where it has one (`text_type`), so that
-// comparing with such a column stays case-insensitive and comparing with
-// plain text stays exact.  A null is not sent: the translation wrote NULL
-// in its place, and its slot is declared text and never read.
-EncodedParameter Encode(const Parameter& parameter, unsigned text_type) {
+// The type the parameter's ADO type names; text goes as text, and the case
+// rules' rewriting makes comparisons with names fold.  A null is not sent:
+// the translation wrote NULL in its place, and its slot is declared text and
+// never read.
+EncodedParameter Encode(const Parameter& parameter) {
   const Variant& value = parameter.Value();
   EncodedParameter out;
   if (value.IsNull() || value.IsEmpty()) {
@@ -152,11 +148,11 @@ EncodedParameter Encode(const Parameter& parameter, unsigned text_type) {
     case adVarWChar:
     case adLongVarChar:
     case adLongVarWChar:
-      out.type = text_type;
+      out.type = kOidText;
       out.text = value.ToString();
       return out;
     default:
-      return EncodeNumeric(value, text_type);
+      return EncodeNumeric(value);
   }
   switch (out.type) {
     case kOidInt2:
@@ -189,6 +185,95 @@ EngineError ValueError(std::string_view column, std::string_view text) {
                    "The value \"" + std::string(text) + "\" of column \"" + std::string(column) +
                        "\" cannot be represented.",
                    "22003");
+}
+
+}  // namespace
+
+// How a result column is read, decided once per result.
+enum class PgConnection::Reader : uint8_t {
+  kBool,
+  kInteger,
+  kDouble,
+  kMoney,
+  kTimestamp,
+  kTime,
+  kText,
+  kUpperText,
+  kLowerText
+};
+
+// The rows of the batch's latest result set that arrived in single-row mode.
+struct PgConnection::Stream {
+  const PgBatch* batch = nullptr;
+  size_t statement = SIZE_MAX;  // whose rows `table` holds
+  ResultTable table;
+  std::vector<Reader> readers;
+  // Rows kept as they came while the columns wait for the catalogue.
+  std::vector<ResultPtr> waiting;
+  bool wait = false;
+  // A value of the set that cannot be read; the set's later rows are dropped.
+  std::exception_ptr failure;
+};
+
+namespace {
+
+// Appends row `row` of `result` to `rows`; throws ValueError for a value the
+// column's reader cannot convert.
+template <typename Reader>
+void AppendRow(const PGresult* result, int row, const std::vector<Reader>& readers,
+               ResultTable& rows) {
+  const int fields = static_cast<int>(readers.size());
+  for (int column = 0; column < fields; ++column) {
+    if (PQgetisnull(result, row, column)) {
+      rows.AppendNull();
+      continue;
+    }
+    const char* value = PQgetvalue(result, row, column);
+    const std::string_view text(value, static_cast<size_t>(PQgetlength(result, row, column)));
+    std::optional<int64_t> number;
+    switch (readers[static_cast<size_t>(column)]) {
+      case Reader::kText:
+        rows.AppendText(text);
+        continue;
+      case Reader::kUpperText:
+        rows.AppendText(UpperText(text));
+        continue;
+      case Reader::kLowerText:
+        rows.AppendText(LowerText(text));
+        continue;
+      case Reader::kDouble:
+        rows.AppendDouble(ParseDouble(text));
+        continue;
+      case Reader::kBool:
+        rows.AppendInteger(text == "t" ? 1 : 0);
+        continue;
+      case Reader::kInteger:
+        if ((number = ParseInteger(text))) {
+          rows.AppendInteger(*number);
+          continue;
+        }
+        break;
+      case Reader::kMoney:
+        if ((number = ParseCurrencyTicks(text))) {
+          rows.AppendCurrency(*number);
+          continue;
+        }
+        break;
+      case Reader::kTimestamp:
+        if ((number = ParseTimestampSeconds(text))) {
+          rows.AppendDate(*number);
+          continue;
+        }
+        break;
+      case Reader::kTime:
+        if ((number = ParseTimeSeconds(text))) {
+          rows.AppendDate(*number);
+          continue;
+        }
+        break;
+    }
+    throw ValueError(PQfname(result, column), text);
+  }
 }
 
 }  // namespace
@@ -265,6 +350,10 @@ void PgConnection::Command(const char* sql) {
 
 void PgConnection::RunScript(const std::string& sql) {
   Command(sql.c_str());
+}
+
+void PgConnection::CheckCaseRules() {
+  pg::CheckCaseRules(conn_);
 }
 
 bool PgConnection::Reusable() const {
@@ -346,7 +435,7 @@ void PgConnection::RecoverTransaction(bool timed_out) {
 
 std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
                                                  const std::vector<Parameter>& params,
-                                                 int32_t timeout_ms, bool hold) {
+                                                 int32_t timeout_ms, bool hold, Stream* stream) {
   // Everything is encoded before anything is sent, so that a missing or
   // unconvertible value leaves the server untouched.
   struct Query {
@@ -399,7 +488,7 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
         throw ContractError(ContractFault::kMissingParameter, kErrorSource,
                             "[$" + std::to_string(index + 1) + "]");
       }
-      query.parameters.push_back(Encode(params[static_cast<size_t>(index)], text_type_));
+      query.parameters.push_back(Encode(params[static_cast<size_t>(index)]));
     }
     for (const EncodedParameter& p : query.parameters) {
       query.types.push_back(p.type);
@@ -428,13 +517,20 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
     throw ConnectionError(conn_, false);
   }
 
-  // One result per query, each followed by a null; then the sync.
+  // One result per query, each followed by a null; then the sync.  A
+  // streamed query's rows come first, one result each.
   std::vector<ResultPtr> results;
   size_t failed = SIZE_MAX;
+  size_t index = 0;  // of the batch's statement
   for (size_t i = 0; i < sent; ++i) {
+    const bool streamed = stream && queries[i].statement && PQsetSingleRowMode(conn_) == 1;
     ResultPtr first;
     while (PGresult* result = PQgetResult(conn_)) {
       ExecStatusType status = PQresultStatus(result);
+      if (status == PGRES_SINGLE_TUPLE && streamed) {
+        TakeRow(*stream, index, result);
+        continue;
+      }
       if (status == PGRES_COPY_IN) {
         PQputCopyEnd(conn_, "COPY is not supported");
       } else if (status == PGRES_COPY_OUT) {
@@ -457,6 +553,7 @@ std::vector<PGresult*> PgConnection::RunPipeline(const PgBatch& batch,
       failed = results.size();
     }
     results.push_back(std::move(first));
+    index += queries[i].statement ? 1 : 0;
   }
   bool synced = false;
   for (int idle = 0; !synced && idle < 2;) {
@@ -517,14 +614,19 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
   // statement_timeout is in milliseconds, at most INT_MAX.
   const int64_t timeout_ms = std::min<int64_t>(int64_t{std::max(0, timeout_seconds)} * 1000,
                                                std::numeric_limits<int32_t>::max());
-  for (PGresult* result : RunPipeline(translated, params, static_cast<int32_t>(timeout_ms), hold)) {
+  Stream stream;
+  stream.batch = &translated;
+  for (PGresult* result : RunPipeline(translated, params, static_cast<int32_t>(timeout_ms), hold,
+                                      rows ? &stream : nullptr)) {
     results.emplace_back(result);
   }
   const PGresult* last_set = nullptr;
+  size_t last_index = 0;
   for (size_t i = 0; i < results.size(); ++i) {
     const ResultPtr& result = results[i];
     if (PQresultStatus(result.get()) == PGRES_TUPLES_OK) {
       last_set = result.get();
+      last_index = i;
       continue;
     }
     std::string_view tag = PQcmdStatus(result.get());
@@ -540,9 +642,25 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
       LoadCatalogue();
     }
     if (last_set && rows) {
-      ResultTable table;
-      Fill(last_set, translated.spellings, table);
-      *rows = std::move(table);
+      const PgStatement& statement = translated.statements[last_index];
+      if (stream.statement != last_index) {
+        ResultTable table;
+        Fill(last_set, statement, translated.spellings, table);
+        *rows = std::move(table);
+      } else {
+        if (stream.failure) {
+          std::rethrow_exception(stream.failure);
+        }
+        if (stream.wait) {
+          stream.readers = AddColumns(stream.waiting.front().get(), statement, translated.spellings,
+                                      stream.table);
+          for (const ResultPtr& row : stream.waiting) {
+            AppendRow(row.get(), 0, stream.readers, stream.table);
+          }
+        }
+        stream.table.Finish();
+        *rows = std::move(stream.table);
+      }
     }
     if (hold) {
       Command("COMMIT");
@@ -561,21 +679,20 @@ bool PgConnection::Execute(std::string_view batch, const std::vector<Parameter>&
 }
 
 void PgConnection::LoadCatalogue() {
-  // One row per stored column, and one row with nulls when there is none.
-  // Domains count as their base types: "currency" is numeric(19,4).
+  // One row per stored column.  Domains count as their base types:
+  // "currency" is numeric(19,4).
   ResultPtr result(
       PQexec(conn_,
-             "SELECT x.citext, k.oid, k.attnum, k.relname, k.attname, k.type, k.modifier, k.flag "
-             "FROM (SELECT pg_catalog.to_regtype('citext')::pg_catalog.oid AS citext) x LEFT JOIN ("
              "SELECT c.oid, a.attnum, c.relname, a.attname, "
              "COALESCE(NULLIF(t.typbasetype, 0), a.atttypid) AS type, "
              "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END AS modifier, "
-             "t.typtype = 'd' AND t.typname = 'flag' AS flag "
+             "t.typtype = 'd' AND t.typname = 'flag' AS flag, "
+             "t.typtype = 'd' AND t.typname = 'kx4_ci' AS name "
              "FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
              "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
              "JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
              "WHERE c.relkind IN ('r', 'v', 'm', 'p', 'f') AND a.attnum > 0 AND NOT a.attisdropped "
-             "AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\\_%') k ON true"));
+             "AND n.nspname <> 'information_schema' AND n.nspname NOT LIKE 'pg\\_%'"));
   if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
     if (!result || PQstatus(conn_) == CONNECTION_BAD) {
       throw ConnectionError(conn_, false);
@@ -584,54 +701,52 @@ void PgConnection::LoadCatalogue() {
   }
   catalogue_.Clear();
   flag_columns_.clear();
-  text_type_ = kOidText;
   auto number = [&result](int row, int column) {
     return ParseInteger(PQgetvalue(result.get(), row, column));
   };
   for (int row = 0; row < PQntuples(result.get()); ++row) {
-    if (!PQgetisnull(result.get(), row, 0)) {
-      text_type_ = static_cast<unsigned>(number(row, 0).value_or(kOidText));
-    }
-    if (PQgetisnull(result.get(), row, 1)) {
-      continue;
-    }
-    const auto table = static_cast<unsigned>(number(row, 1).value_or(0));
-    const bool flag = std::string_view(PQgetvalue(result.get(), row, 7)) == "t";
+    const auto table = static_cast<unsigned>(number(row, 0).value_or(0));
+    const bool flag = std::string_view(PQgetvalue(result.get(), row, 6)) == "t";
     std::vector<int>& flags = flag_columns_[table];  // known from now on, flags or not
     if (flag) {
-      flags.push_back(static_cast<int>(number(row, 2).value_or(0)));
+      flags.push_back(static_cast<int>(number(row, 1).value_or(0)));
     }
-    const int32_t ado = AdoTypeFor(static_cast<unsigned>(number(row, 5).value_or(0)),
-                                   static_cast<int>(number(row, 6).value_or(-1)), flag);
-    catalogue_.Add(PQgetvalue(result.get(), row, 3), PQgetvalue(result.get(), row, 4),
-                   dialect::KindOfAdoType(ado), flag);
+    const int32_t ado = AdoTypeFor(static_cast<unsigned>(number(row, 4).value_or(0)),
+                                   static_cast<int>(number(row, 5).value_or(-1)), flag);
+    const bool name = std::string_view(PQgetvalue(result.get(), row, 7)) == "t";
+    catalogue_.Add(PQgetvalue(result.get(), row, 2), PQgetvalue(result.get(), row, 3),
+                   name ? dialect::ValueKind::kTextCi : dialect::KindOfAdoType(ado), flag);
   }
 }
 
-void PgConnection::Fill(const PGresult* result,
-                        const std::unordered_map<std::string, std::string>& spellings,
-                        ResultTable& rows) {
+bool PgConnection::KnowsTables(const PGresult* result) const {
+  for (int column = 0; column < PQnfields(result); ++column) {
+    const unsigned table = PQftable(result, column);
+    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<PgConnection::Reader> PgConnection::AddColumns(
+    const PGresult* result, const PgStatement& statement,
+    const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows) {
   const int fields = PQnfields(result);
-  const int tuples = PQntuples(result);
   rows.ReserveColumns(static_cast<size_t>(fields));
 
   // A table the catalogue does not know (another session created it since
   // it was read, or it is the system's) is looked for once, by reading the
   // catalogue again.
-  bool reloaded = false;
-  for (int column = 0; column < fields; ++column) {
-    const unsigned table = PQftable(result, column);
-    if (PQftype(result, column) == kOidInt2 && table != 0 && !flag_columns_.contains(table)) {
-      if (!reloaded) {
-        LoadCatalogue();
-        reloaded = true;
+  if (!KnowsTables(result)) {
+    LoadCatalogue();
+    for (int column = 0; column < fields; ++column) {
+      if (const unsigned table = PQftable(result, column); table != 0) {
+        flag_columns_[table];  // known from now on, flags or not
       }
-      flag_columns_[table];  // known from now on, flags or not
     }
   }
 
-  // How each column is read, decided once.
-  enum class Reader : uint8_t { kBool, kInteger, kDouble, kMoney, kTimestamp, kTime, kText };
   std::vector<Reader> readers(static_cast<size_t>(fields));
   for (int column = 0; column < fields; ++column) {
     const unsigned type = PQftype(result, column);
@@ -665,6 +780,12 @@ void PgConnection::Fill(const PGresult* result,
         reader = Reader::kTime;
         break;
       default:
+        if (static_cast<size_t>(column) < statement.folds.size()) {
+          const dialect::ResultFold fold = statement.folds[static_cast<size_t>(column)];
+          reader = fold == dialect::ResultFold::kUpper   ? Reader::kUpperText
+                   : fold == dialect::ResultFold::kLower ? Reader::kLowerText
+                                                         : reader;
+        }
         break;
     }
     readers[static_cast<size_t>(column)] = reader;
@@ -679,56 +800,49 @@ void PgConnection::Fill(const PGresult* result,
     }
     rows.AddColumn(std::move(name), ado_type);
   }
-  rows.Reserve(static_cast<size_t>(tuples));
+  return readers;
+}
 
+void PgConnection::Fill(const PGresult* result, const PgStatement& statement,
+                        const std::unordered_map<std::string, std::string>& spellings,
+                        ResultTable& rows) {
+  const std::vector<Reader> readers = AddColumns(result, statement, spellings, rows);
+  const int tuples = PQntuples(result);
+  rows.Reserve(static_cast<size_t>(tuples));
   for (int row = 0; row < tuples; ++row) {
-    for (int column = 0; column < fields; ++column) {
-      if (PQgetisnull(result, row, column)) {
-        rows.AppendNull();
-        continue;
-      }
-      const char* value = PQgetvalue(result, row, column);
-      const std::string_view text(value, static_cast<size_t>(PQgetlength(result, row, column)));
-      std::optional<int64_t> number;
-      switch (readers[static_cast<size_t>(column)]) {
-        case Reader::kText:
-          rows.AppendText(text);
-          continue;
-        case Reader::kDouble:
-          rows.AppendDouble(ParseDouble(text));
-          continue;
-        case Reader::kBool:
-          rows.AppendInteger(text == "t" ? 1 : 0);
-          continue;
-        case Reader::kInteger:
-          if ((number = ParseInteger(text))) {
-            rows.AppendInteger(*number);
-            continue;
-          }
-          break;
-        case Reader::kMoney:
-          if ((number = ParseCurrencyTicks(text))) {
-            rows.AppendCurrency(*number);
-            continue;
-          }
-          break;
-        case Reader::kTimestamp:
-          if ((number = ParseTimestampSeconds(text))) {
-            rows.AppendDate(*number);
-            continue;
-          }
-          break;
-        case Reader::kTime:
-          if ((number = ParseTimeSeconds(text))) {
-            rows.AppendDate(*number);
-            continue;
-          }
-          break;
-      }
-      throw ValueError(PQfname(result, column), text);
-    }
+    AppendRow(result, row, readers, rows);
   }
   rows.Finish();
+}
+
+void PgConnection::TakeRow(Stream& stream, size_t index, PGresult* row) {
+  ResultPtr owned(row);
+  // Nothing may leave here while the pipeline is being read: a failure waits
+  // for the batch's end.
+  try {
+    if (stream.statement != index) {
+      // The first row of a set: the sets before it are not the batch's last.
+      stream.statement = index;
+      stream.table = ResultTable();
+      stream.waiting.clear();
+      stream.failure = nullptr;
+      stream.wait = !KnowsTables(row);
+      if (!stream.wait) {
+        stream.readers =
+            AddColumns(row, stream.batch->statements[index], stream.batch->spellings, stream.table);
+      }
+    }
+    if (stream.failure) {
+      return;
+    }
+    if (stream.wait) {
+      stream.waiting.push_back(std::move(owned));
+      return;
+    }
+    AppendRow(row, 0, stream.readers, stream.table);
+  } catch (...) {
+    stream.failure = std::current_exception();
+  }
 }
 
 }  // namespace kx4::ado::pg

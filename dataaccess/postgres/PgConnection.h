@@ -52,23 +52,42 @@ class PgConnection final : public EngineConnection {
   // statements, no parameters); for schema scripts and maintenance.
   void RunScript(const std::string& sql);
   int ServerVersion() const { return PQserverVersion(conn_); }
+  // Throws EngineError when the database lacks the case rules.  Once per
+  // connection, before its first statement.
+  void CheckCaseRules();
 
  private:
+  struct Stream;
+  enum class Reader : uint8_t;
+
   void Command(const char* sql);
   // Sends the statements in one round trip; throws the first failure.
   // `hold` leaves the batch's own transaction open for the caller to end.
+  // With a `stream`, each statement's rows arrive one at a time (libpq's
+  // single-row mode) and go into the stream's table as they come, so that
+  // libpq never holds a whole result beside the table; the results returned
+  // for those statements then hold no rows.
   std::vector<PGresult*> RunPipeline(const PgBatch& batch, const std::vector<Parameter>& params,
-                                     int32_t timeout_ms, bool hold);
+                                     int32_t timeout_ms, bool hold, Stream* stream);
+  // One row of the statement `index` of the batch, in single-row mode.
+  void TakeRow(Stream& stream, size_t index, PGresult* row);
   // After a batch failed inside the caller's transaction: back to the batch's
   // savepoint, or, after a time-out or when that fails, the whole
   // transaction rolled back and lost.
   void RecoverTransaction(bool timed_out);
-  void Fill(const PGresult* result, const std::unordered_map<std::string, std::string>& spellings,
-            ResultTable& rows);
+  // `statement` produced the result.
+  void Fill(const PGresult* result, const PgStatement& statement,
+            const std::unordered_map<std::string, std::string>& spellings, ResultTable& rows);
+  // Whether the result's columns can be typed without reading the catalogue
+  // again (which no pipeline in progress allows).
+  bool KnowsTables(const PGresult* result) const;
+  // Adds the result's columns to `rows`; returns how each is read.
+  std::vector<Reader> AddColumns(const PGresult* result, const PgStatement& statement,
+                                 const std::unordered_map<std::string, std::string>& spellings,
+                                 ResultTable& rows);
   // Reads what the connection knows of the database: the stored columns'
-  // kinds (for typing statements), which of them are flags (for reading
-  // results) and the type text parameters are declared as.  When connecting
-  // and after a change of the schema.
+  // kinds (for typing statements) and which of them are flags (for reading
+  // results).  When connecting and after a change of the schema.
   void LoadCatalogue();
 
   PGconn* conn_ = nullptr;
@@ -81,7 +100,6 @@ class PgConnection final : public EngineConnection {
   // From LoadCatalogue().
   dialect::Catalogue catalogue_;
   std::unordered_map<unsigned, std::vector<int>> flag_columns_;  // by table: attnums
-  unsigned text_type_ = 0;  // citext where the database has it, text otherwise
   std::vector<dialect::ValueKind> param_kinds_;
 };
 

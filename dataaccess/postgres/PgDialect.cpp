@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "dataaccess/dialect/Analyzer.h"
+#include "dataaccess/dialect/LikeRange.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "dataaccess/postgres/PgValues.h"
 #include "variant/Utf8.h"
@@ -43,6 +44,87 @@ size_t PreviousSignificant(const std::vector<Token>& tokens, size_t i) {
     }
   }
   return SIZE_MAX;
+}
+
+// [Name] names what Name names without brackets, reserved words included
+// ([User]): quoted in the lower case PostgreSQL folds to.
+void AppendBracketName(const Token& token, std::string& out) {
+  out += '"';
+  for (char c : AsciiLower(dialect::NameText(token))) {
+    if (c == '"') {
+      out += '"';
+    }
+    out += c;
+  }
+  out += '"';
+}
+
+// A column as the translated statement names it.
+std::string ColumnText(const std::vector<Token>& tokens, const dialect::Node& column) {
+  std::string text;
+  for (size_t k = column.first; k <= column.last; ++k) {
+    const Token& t = tokens[k];
+    if (t.kind == TokenKind::kQuotedName && t.text.front() == '[') {
+      AppendBracketName(t, text);
+    } else if (Significant(t)) {
+      text += t.text;
+    }
+  }
+  return text;
+}
+
+size_t NextSignificantToken(const std::vector<Token>& tokens, size_t i, size_t end) {
+  while (i < end && !Significant(tokens[i])) {
+    ++i;
+  }
+  return i;
+}
+
+bool IsStringLiteral(const Token& token) {
+  return token.kind == TokenKind::kString || token.kind == TokenKind::kNString;
+}
+
+// Whether the literal at `literal` is a LIKE pattern the translation
+// rewrites: it follows LIKE, and any ESCAPE names one plain character in a
+// literal, which `escape` is set to ('\0' without ESCAPE).
+bool IsLikePattern(const std::vector<Token>& tokens, size_t literal, size_t end, char& escape) {
+  escape = '\0';
+  if (!IsStringLiteral(tokens[literal])) {
+    return false;
+  }
+  const size_t like = PreviousSignificant(tokens, literal);
+  if (like == SIZE_MAX || !WordIs(tokens[like], "LIKE")) {
+    return false;
+  }
+  const size_t word = NextSignificantToken(tokens, literal + 1, end);
+  if (word >= end || !WordIs(tokens[word], "ESCAPE")) {
+    return true;
+  }
+  const size_t value = NextSignificantToken(tokens, word + 1, end);
+  if (value >= end || !IsStringLiteral(tokens[value])) {
+    return false;
+  }
+  const std::string_view content = LiteralContent(tokens[value]);
+  if (content.size() != 1 || static_cast<unsigned char>(content[0]) >= 0x80) {
+    return false;
+  }
+  escape = content[0];
+  return true;
+}
+
+// Whether the literal at `literal` names the escape character of a pattern
+// the translation rewrote, whose escapes are then PostgreSQL's own.
+bool IsRewrittenEscape(const std::vector<Token>& tokens, size_t literal, size_t end) {
+  if (!IsStringLiteral(tokens[literal])) {
+    return false;
+  }
+  const size_t word = PreviousSignificant(tokens, literal);
+  if (word == SIZE_MAX || !WordIs(tokens[word], "ESCAPE")) {
+    return false;
+  }
+  const size_t pattern = PreviousSignificant(tokens, word);
+  char escape = '\0';
+  return pattern != SIZE_MAX && IsLikePattern(tokens, pattern, end, escape) && escape != '\0';
 }
 
 // PostgreSQL's name for a type of the other dialect, written as the target of
@@ -141,10 +223,19 @@ void CheckReadOnly(std::string_view statement) {
 
 }  // namespace
 
-std::string LikePattern(std::string_view content, bool& similar) {
+std::string LikePattern(std::string_view content, bool& similar, char escape) {
+  // The statement's own escape character takes the next character
+  // literally; an escape at the end stands for itself.
+  const auto escapes = [&](size_t i) {
+    return escape != '\0' && content[i] == escape && i + 1 < content.size();
+  };
   // A class of several characters ("[a-c]", "[^x]") has no LIKE form.
   similar = false;
   for (size_t i = 0; i < content.size(); ++i) {
+    if (escapes(i)) {
+      ++i;
+      continue;
+    }
     if (content[i] != '[') {
       continue;
     }
@@ -161,6 +252,17 @@ std::string LikePattern(std::string_view content, bool& similar) {
   out.reserve(content.size() + 8);
   for (size_t i = 0; i < content.size(); ++i) {
     const char c = content[i];
+    if (escapes(i)) {
+      const char literal = content[++i];
+      if ((similar ? kSimilarSpecial : kLikeSpecial).find(literal) != std::string_view::npos) {
+        out += '\\';
+      } else if (literal == '\'') {
+        out += literal;  // '' stands for one quote
+        ++i;
+      }
+      out += literal;
+      continue;
+    }
     if (c == '[' && i + 2 < content.size() && content[i + 2] == ']') {
       // "[_]", "[[]", "[%]": that one character, literally.
       const char literal = content[i + 1];
@@ -248,102 +350,99 @@ class PgTranslator::Hooks final : public dialect::Hooks {
 
   const dialect::Catalogue* Columns() const override { return catalogue_; }
 
-  // PostgreSQL computes on money exactly by itself; its results are cast
-  // back to money, so that they come back with four places as money, round
-  // as the other engine rounds, and overflow where it overflows.
   void RenderTyped(const dialect::Analyzer& analysis, dialect::Edits& edits) const override {
-    using dialect::NodeKind;
+    // A prefix LIKE on a name, which no planner sees through kx4_upper, is
+    // served by the index on its key.  First, so that it encloses the folds.
+    for (const dialect::LikeRange& range : dialect::LikeRanges(analysis)) {
+      if (range.column->type != dialect::ValueKind::kTextCi) {
+        continue;
+      }
+      const std::string key = "kx4_key(" + ColumnText(analysis.Tokens(), *range.column) + ")";
+      edits.Before(range.like->first,
+                   "(" + key + " >= " + range.low + " AND " + key + " < " + range.high + " AND ");
+      edits.After(range.like->last, ")");
+    }
     const std::vector<dialect::Node>& nodes = analysis.Nodes();
-    const std::vector<Token>& tokens = analysis.Tokens();
+    // The columns a grouped name stands for, named after it.
+    std::vector<bool> unnamed(nodes.size(), false);
+    for (const dialect::Output& o : analysis.Outputs()) {
+      if (o.node >= 0 && !o.named) {
+        unnamed[static_cast<size_t>(o.node)] = true;
+      }
+    }
+    // Parents first, so that an expression wrapped first ends up outermost.
     for (size_t i = nodes.size(); i-- > 0;) {
-      const dialect::Node& n = nodes[i];
-      if (n.kind == NodeKind::kArithmetic && n.concat) {
-        edits.Replace(n.op, "||");
-      }
-      bool wrap = n.use == dialect::Use::kMoney && !n.cast_operand;
-      if (n.type == dialect::ValueKind::kMoney) {
-        switch (n.kind) {
-          case NodeKind::kArithmetic:
-          case NodeKind::kUnary:
-          case NodeKind::kAggregate:
-          case NodeKind::kCall:
-          case NodeKind::kCase:
-            wrap = true;
-            break;
-          case NodeKind::kParameter:
-            wrap = analysis.IsResult(static_cast<int32_t>(i));
-            break;
-          default:
-            break;
+      RenderMoney(analysis, i, edits);
+      RenderCaseRules(analysis, i, unnamed[i], edits);
+    }
+    for (const dialect::Output& o : analysis.Outputs()) {
+      if (o.shown != dialect::ResultFold::kNone) {
+        // The client folds it: the column goes as it is stored.
+        const dialect::Node& call = nodes[static_cast<size_t>(o.node)];
+        size_t open = call.op + 1;
+        while (!Significant(analysis.Tokens()[open])) {
+          ++open;
         }
+        edits.Replace(call.op, "");
+        edits.Replace(open, "");
+        edits.Replace(call.last, "");
       }
-      if (wrap) {
-        edits.Before(n.first, "CAST(");
-        edits.After(n.last, " AS currency)");
-      } else if (n.use == dialect::Use::kCompareMoney && n.type == dialect::ValueKind::kText) {
-        // Text meets money as the number it spells; a text parameter is
-        // typed (citext), so the server would not convert it by itself.
-        edits.Before(n.first, "CAST(");
-        edits.After(n.last, " AS numeric)");
-      }
-      // ROUND(x, n, f): PostgreSQL's round has no third argument; a
-      // non-zero f truncates.
-      if (n.kind == NodeKind::kCall && n.child_count == 3 && WordIs(tokens[n.op], "ROUND")) {
-        const dialect::Node& f = analysis.Child(n, 2);
-        const Token& flag = tokens[f.op];
-        if (f.kind == NodeKind::kLiteral && flag.kind == TokenKind::kNumber) {
-          if (flag.text.find_first_of("123456789") != std::string_view::npos) {
-            edits.Replace(n.op, "trunc");
-          }
-          edits.Replace(analysis.PreviousSignificant(f.first), "");
-          edits.Replace(f.op, "");
-        }
-      }
+    }
+    for (const dialect::DistinctList& d : analysis.Distincts()) {
+      RenderDistinct(analysis, d, edits);
     }
   }
 
-  void SetCatalogue(const dialect::Catalogue* catalogue) { catalogue_ = catalogue; }
+  bool FoldsOnClient() const override { return true; }
+
+  void SetCatalogue(const dialect::Catalogue* catalogue) {
+    catalogue_ = catalogue ? catalogue : &no_tables_;
+  }
 
   size_t Rewrite(dialect::Translator& translator, size_t i, size_t end,
                  std::string& out) const override {
     const std::vector<Token>& tokens = translator.Tokens();
     const Token& token = tokens[i];
     if (token.kind == TokenKind::kQuotedName && token.text.front() == '[') {
-      // [Name] names what Name names without brackets, reserved words
-      // included ([User]): quoted in the lower case PostgreSQL folds to.
-      out += '"';
-      for (char c : AsciiLower(dialect::NameText(token))) {
-        if (c == '"') {
-          out += '"';
-        }
-        out += c;
-      }
-      out += '"';
+      AppendBracketName(token, out);
+      return 1;
+    }
+    if (char escape = '\0'; IsLikePattern(tokens, i, end, escape)) {
+      bool similar = false;
+      out += '\'';
+      out += LikePattern(LiteralContent(token), similar, escape);
+      out += '\'';
+      return 1;
+    }
+    if (IsRewrittenEscape(tokens, i, end)) {
+      out += "'\\'";
       return 1;
     }
     if (token.kind != TokenKind::kWord) {
       return 0;
     }
     if (WordIs(token, "LIKE")) {
+      // A bracket class of several characters needs SIMILAR TO.
       const size_t literal = translator.NextSignificant(i + 1, end);
-      if (literal >= end || (tokens[literal].kind != TokenKind::kString &&
-                             tokens[literal].kind != TokenKind::kNString)) {
+      bool similar = false;
+      if (char escape = '\0'; literal < end && IsLikePattern(tokens, literal, end, escape)) {
+        LikePattern(LiteralContent(tokens[literal]), similar, escape);
+      }
+      if (!similar) {
         return 0;
       }
-      const size_t escape = translator.NextSignificant(literal + 1, end);
-      if (escape < end && WordIs(tokens[escape], "ESCAPE")) {
-        return 0;  // the statement names its own escape character
+      out += "SIMILAR TO";
+      return 1;
+    }
+    // The library's case table instead of the server's locale.
+    if (WordIs(token, "UPPER") || WordIs(token, "LOWER")) {
+      const size_t open = translator.NextSignificant(i + 1, end);
+      const size_t before = PreviousSignificant(tokens, i);
+      if (open < end && tokens[open].kind == TokenKind::kOpen &&
+          (before == SIZE_MAX || tokens[before].kind != TokenKind::kDot)) {
+        out += WordIs(token, "UPPER") ? "kx4_upper" : "kx4_lower";
+        return 1;
       }
-      bool similar = false;
-      std::string pattern = LikePattern(LiteralContent(tokens[literal]), similar);
-      out += similar ? std::string_view("SIMILAR TO") : token.text;
-      for (size_t k = i + 1; k < literal; ++k) {
-        out += tokens[k].kind == TokenKind::kComment ? std::string_view(" ") : tokens[k].text;
-      }
-      out += '\'';
-      out += pattern;
-      out += '\'';
-      return literal - i + 1;
     }
     if (auto type = PostgresType(token); type && IsCastTarget(tokens, i)) {
       out += *type;
@@ -356,7 +455,146 @@ class PgTranslator::Hooks final : public dialect::Hooks {
   std::span<const dialect::ValueKind> params;
 
  private:
-  const dialect::Catalogue* catalogue_ = nullptr;
+  // PostgreSQL computes on money exactly by itself; its results are cast
+  // back to money, so that they come back with four places as money, round
+  // as the other engine rounds, and overflow where it overflows.
+  static void RenderMoney(const dialect::Analyzer& analysis, size_t i, dialect::Edits& edits) {
+    using dialect::NodeKind;
+    const dialect::Node& n = analysis.Nodes()[i];
+    const std::vector<Token>& tokens = analysis.Tokens();
+    if (n.kind == NodeKind::kArithmetic && n.concat) {
+      edits.Replace(n.op, "||");
+    }
+    bool wrap = n.use == dialect::Use::kMoney && !n.cast_operand;
+    if (n.type == dialect::ValueKind::kMoney) {
+      switch (n.kind) {
+        case NodeKind::kArithmetic:
+        case NodeKind::kUnary:
+        case NodeKind::kAggregate:
+        case NodeKind::kCall:
+        case NodeKind::kCase:
+          wrap = true;
+          break;
+        case NodeKind::kParameter:
+          wrap = analysis.IsResult(static_cast<int32_t>(i));
+          break;
+        default:
+          break;
+      }
+    }
+    if (wrap) {
+      edits.Before(n.first, "CAST(");
+      edits.After(n.last, " AS currency)");
+    } else if (n.use == dialect::Use::kCompareMoney &&
+               (n.type == dialect::ValueKind::kText || n.type == dialect::ValueKind::kTextCi)) {
+      // Text meets money as the number it spells; a text parameter goes
+      // as text, which the server would not convert by itself.
+      edits.Before(n.first, "CAST(");
+      edits.After(n.last, " AS numeric)");
+    }
+    // ROUND(x, n, f): PostgreSQL's round has no third argument; a
+    // non-zero f truncates.
+    if (n.kind == NodeKind::kCall && n.child_count == 3 && WordIs(tokens[n.op], "ROUND")) {
+      const dialect::Node& f = analysis.Child(n, 2);
+      const Token& flag = tokens[f.op];
+      if (f.kind == NodeKind::kLiteral && flag.kind == TokenKind::kNumber) {
+        if (flag.text.find_first_of("123456789") != std::string_view::npos) {
+          edits.Replace(n.op, "trunc");
+        }
+        edits.Replace(analysis.PreviousSignificant(f.first), "");
+        edits.Replace(f.op, "");
+      }
+    }
+  }
+
+  // Names compare, sort and group by kx4_key, and LIKE upper-cases both
+  // sides, as the embedded engine's collation and LIKE do.
+  static void RenderCaseRules(const dialect::Analyzer& analysis, size_t i, bool unnamed,
+                              dialect::Edits& edits) {
+    const dialect::Node& n = analysis.Nodes()[i];
+    const auto wrap = [&](std::string_view function) {
+      edits.Before(n.first, std::string(function) + "(");
+      edits.After(n.last, ")");
+    };
+    switch (n.fold) {
+      case dialect::Fold::kKey:
+        if (const int32_t column =
+                n.output >= 0 ? analysis.ColumnOf(
+                                    analysis.Outputs()[static_cast<size_t>(n.output)].node, false)
+                              : -1;
+            column >= 0) {
+          // A column of the select list, by its name or position.
+          edits.Replace(n.first, "kx4_key(" +
+                                     ColumnText(analysis.Tokens(),
+                                                analysis.Nodes()[static_cast<size_t>(column)]) +
+                                     ")");
+        } else if (analysis.IsCallOf(n, "UPPER")) {
+          edits.Replace(n.op, "kx4_key");  // the key of UPPER(x) is the key of x
+        } else {
+          wrap("kx4_key");
+        }
+        break;
+      case dialect::Fold::kKeys:
+        edits.After(n.first, "SELECT kx4_key(kx4_in.v) FROM (");
+        edits.Before(n.last, ") kx4_in(v)");
+        break;
+      case dialect::Fold::kUpper:
+        if (!analysis.IsCallOf(n, "UPPER")) {
+          wrap("kx4_upper");
+        }
+        break;
+      case dialect::Fold::kAny: {
+        std::string close = ")";
+        if (unnamed) {
+          close += " AS \"";
+          for (char c : dialect::NameText(analysis.Tokens()[n.op])) {
+            close += c;
+            if (c == '"') {
+              close += c;
+            }
+          }
+          close += '"';
+        }
+        edits.Before(n.first, "min(");
+        edits.After(n.last, close);
+        break;
+      }
+      case dialect::Fold::kNone:
+        break;
+    }
+  }
+
+  // SELECT DISTINCT keeps one row per key of each name it selects:
+  // DISTINCT ON the keys and the positions of the other columns.
+  static void RenderDistinct(const dialect::Analyzer& analysis, const dialect::DistinctList& d,
+                             dialect::Edits& edits) {
+    std::string on;
+    bool keys = false;
+    for (uint32_t k = 0; k < d.count; ++k) {
+      const dialect::Output& o = analysis.Outputs()[d.first + k];
+      if (o.star || o.node < 0) {
+        return;
+      }
+      on += k == 0 ? "" : ", ";
+      if (o.kind != dialect::ValueKind::kTextCi) {
+        on += std::to_string(k + 1);
+        continue;
+      }
+      const int32_t column = analysis.ColumnOf(o.node, false);
+      if (column < 0) {
+        return;  // CAST(Name AS ...): as written
+      }
+      on += "kx4_key(" +
+            ColumnText(analysis.Tokens(), analysis.Nodes()[static_cast<size_t>(column)]) + ")";
+      keys = true;
+    }
+    if (keys) {
+      edits.Replace(d.token, "DISTINCT ON (" + on + ")");
+    }
+  }
+
+  dialect::Catalogue no_tables_;
+  const dialect::Catalogue* catalogue_ = &no_tables_;
 };
 
 PgTranslator::PgTranslator() : hooks_(std::make_unique<Hooks>()), translator_(*hooks_) {}
@@ -371,6 +609,10 @@ const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
                                        std::span<const dialect::ValueKind> params) {
   batch_.statements.clear();
   batch_.spellings.clear();
+  // An expression column is named after its function: UPPER(x) keeps the
+  // name it had before the case rules renamed the function.
+  batch_.spellings.emplace("kx4_upper", "upper");
+  batch_.spellings.emplace("kx4_lower", "lower");
   batch_.leaves_state = false;
   hooks_->params = params;
   const std::vector<dialect::Statement>& statements = translator_.Translate(batch, params);
@@ -386,6 +628,7 @@ const PgBatch& PgTranslator::Translate(std::string_view batch, bool read_only,
     translated.first_param = statement.first_param;
     translated.param_count = statement.param_count;
     translated.schema = statement.kind == dialect::StatementKind::kOther;
+    translated.folds = statement.columns.folds;
     batch_.statements.push_back(std::move(translated));
   }
   // Names as the batch spelt them, for the result columns.

@@ -21,6 +21,8 @@ struct PgStatement {
   int first_param = 0;
   int param_count = 0;
   bool schema = false;  // may change the schema (not a query or data change)
+  // Per result column, the folding the client does (empty: none).
+  std::vector<dialect::ResultFold> folds;
 };
 
 struct PgBatch {
@@ -47,7 +49,8 @@ class PgTranslator {
   // next call.
   const PgBatch& Translate(std::string_view batch, bool read_only,
                            std::span<const dialect::ValueKind> params = {});
-  // The stored columns' kinds, for typing; without them nothing is typed.
+  // The stored columns' kinds, for typing; without them statements are
+  // typed as if no table had money or names.
   void SetCatalogue(const dialect::Catalogue* catalogue);
 
  private:
@@ -57,9 +60,10 @@ class PgTranslator {
   PgBatch batch_;
 };
 
-// For tests: a LIKE pattern literal's content (without quotes) rewritten for
-// PostgreSQL, and whether it needs SIMILAR TO.
-std::string LikePattern(std::string_view content, bool& similar);
+// For tests: a LIKE pattern literal's content (without quotes), whose
+// statement names `escape` as its escape character ('\0': none), rewritten
+// for PostgreSQL's escape character, and whether it needs SIMILAR TO.
+std::string LikePattern(std::string_view content, bool& similar, char escape = '\0');
 // For tests: the smalldatetime a date text names, as a PostgreSQL literal, or
 // empty when the text is no date.
 std::string SmallDateTimeLiteral(std::string_view content);

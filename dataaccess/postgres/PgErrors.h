@@ -7,6 +7,7 @@
 #include <libpq-fe.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,12 @@
 namespace kx4::ado::pg {
 
 inline constexpr char kErrorSource[] = "PostgreSQL";
+
+// A result that is cleared when it goes.
+struct ResultDeleter {
+  void operator()(PGresult* result) const { PQclear(result); }
+};
+using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
 
 // Native numbers without a counterpart among the server's own messages.
 inline constexpr int32_t kNativeConnectionFailed = 17;  // server missing or unreachable

@@ -13,6 +13,7 @@ namespace kx4::ado::pg {
 // Type OIDs of the built-in types the engine reads.
 enum : unsigned {
   kOidBool = 16,
+  kOidBytea = 17,
   kOidInt8 = 20,
   kOidInt2 = 21,
   kOidInt4 = 23,

@@ -4,6 +4,7 @@
 
 #include "dataaccess/Engine.h"
 #include "dataaccess/postgres/ConnectParams.h"
+#include "dataaccess/postgres/PgCaseRules.h"
 #include "dataaccess/postgres/PgConnection.h"
 #include "dataaccess/postgres/PgErrors.h"
 #include "schema/Schema.h"
@@ -81,14 +82,20 @@ void Drop(PgConnection& admin, const std::string& name) {
 class PgEngine final : public Engine {
  public:
   std::unique_ptr<EngineConnection> Open(const ConnectionOptions& options) const override {
-    return std::make_unique<PgConnection>(ConnectParams::From(options));
+    auto connection = std::make_unique<PgConnection>(ConnectParams::From(options));
+    connection->CheckCaseRules();
+    return connection;
   }
 
   void CreateDatabase(const ConnectionOptions& options) const override {
     std::string name = DatabaseName(options);
     {
       auto admin = OpenMaintenance(options);
-      admin->RunScript("CREATE DATABASE " + QuoteIdentifier(name));
+      // UTF-8 in the C locale whatever the cluster's default: text sorts by
+      // code point and nothing folds by the server's locale; the case rules
+      // come with the schema.
+      admin->RunScript("CREATE DATABASE " + QuoteIdentifier(name) +
+                       " TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
     }
     // A database whose schema failed is removed again: no half-made database
     // stays behind.
@@ -96,7 +103,8 @@ class PgEngine final : public Engine {
       ConnectionOptions write = options;
       write.mode = adModeReadWrite;
       PgConnection database(ConnectParams::From(write));
-      database.RunScript("BEGIN;\n" + std::string(schema::PostgresScript()) + "\nCOMMIT;");
+      database.RunScript("BEGIN;\n" + pg::CaseFunctionsScript() +
+                         std::string(schema::PostgresScript()) + "\nCOMMIT;");
     } catch (...) {
       try {
         auto admin = OpenMaintenance(options);
@@ -117,6 +125,17 @@ class PgEngine final : public Engine {
     std::string name = DatabaseName(options);
     auto admin = OpenMaintenance(options);
     Drop(*admin, name);
+  }
+
+  // The keywords that say which database and who: libpq's session settings
+  // stay the library's own.
+  DatabaseLocation Locate(const ConnectionOptions& options) const override {
+    const ConnectParams params = ConnectParams::From(options, DatabaseName(options));
+    DatabaseLocation location;
+    for (const char* keyword : {"host", "port", "dbname", "user", "password"})
+      if (const std::string* value = params.Find(keyword))
+        location.server.emplace_back(keyword, *value);
+    return location;
   }
 };
 

@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "dataaccess/ResultTable.h"
+#include "dataaccess/dialect/Analyzer.h"
+#include "dataaccess/dialect/LikeRange.h"
 #include "dataaccess/sqlite/SqliteErrors.h"
 #include "dataaccess/sqlite/SqliteFunctions.h"
 #include "dataaccess/sqlite/SqliteMoney.h"
@@ -206,8 +208,27 @@ void SqliteHooks::AssignedValue(std::string_view table, std::string_view column,
   out += ')';
 }
 
+// Names compare through their columns' KX4_CI by themselves; UPPER(x)
+// compared with a literal or a parameter takes it explicitly.  The library's
+// like() keeps SQLite from serving a prefix LIKE by an index: the key range
+// in KX4_CI does it, on a column whose index collates so.
 void SqliteHooks::RenderTyped(const dialect::Analyzer& analysis, dialect::Edits& edits) const {
+  for (const dialect::LikeRange& range : dialect::LikeRanges(analysis)) {
+    if (range.column->type != dialect::ValueKind::kText &&
+        range.column->type != dialect::ValueKind::kTextCi)
+      continue;
+    std::string column;
+    for (size_t k = range.column->first; k <= range.column->last; ++k)
+      if (dialect::Significant(analysis.Tokens()[k]))
+        column += analysis.Tokens()[k].text;
+    edits.Before(range.like->first, "(" + column + " >= " + range.low + " COLLATE KX4_CI AND " +
+                                        column + " < " + range.high + " COLLATE KX4_CI AND ");
+    edits.After(range.like->last, ")");
+  }
   RenderMoney(analysis, edits);
+  for (const dialect::Node& n : analysis.Nodes())
+    if (n.collate)
+      edits.After(analysis.Child(n, 0).last, " COLLATE KX4_CI");
 }
 
 struct SqliteConnection::Prepared {
@@ -267,6 +288,13 @@ SqliteConnection::SqliteConnection(const ConnectionOptions& options, std::string
   if (rc != SQLITE_OK)
     fail(rc);
   sqlite3_update_hook(db_, &SqliteConnection::OnRowChange, this);
+  try {
+    CheckCaseRules(db_, name_);
+  } catch (...) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    throw;
+  }
   if (!read_only_)
     queue_.Open(path_);
   hooks_ = std::make_unique<SqliteHooks>(catalog_);

@@ -127,6 +127,13 @@ class Engine final : public ado::Engine {
     if (!failure.empty())
       throw MakeError(kErrProviderFailure, 5120, "42000", failure);
   }
+
+  DatabaseLocation Locate(const ConnectionOptions& options) const override {
+    DatabaseLocation location;
+    location.embedded = true;
+    location.file = DatabasePath(options);
+    return location;
+  }
 };
 
 }  // namespace

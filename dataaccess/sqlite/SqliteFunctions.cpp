@@ -3,11 +3,10 @@
 #include <kx4data/DateTime.h>
 #include <kx4data/RuntimeError.h>
 
-#include <sqlite3.h>
-
 #include <cmath>
 #include <cstring>
 
+#include "dataaccess/sqlite/SqliteApi.h"
 #include "dataaccess/sqlite/SqliteErrors.h"
 #include "dataaccess/sqlite/SqliteMoney.h"
 #include "variant/Utf8.h"
@@ -21,24 +20,34 @@ std::string_view TextArg(sqlite3_value* v) {
            : std::string_view();
 }
 
-void CaseFunction(sqlite3_context* ctx, sqlite3_value* v, bool upper) {
+enum class Fold { kUpper, kLower, kKey };
+
+void CaseFunction(sqlite3_context* ctx, sqlite3_value* v, Fold fold) {
   if (sqlite3_value_type(v) == SQLITE_NULL)
     return sqlite3_result_null(ctx);
   if (sqlite3_value_type(v) != SQLITE_TEXT) {
     // Numbers keep their type, as the built-ins do with them.
     return sqlite3_result_value(ctx, v);
   }
-  const std::string_view in = TextArg(v);
-  const std::string out = upper ? UpperText(in) : LowerText(in);
+  std::string_view in = TextArg(v);
+  if (fold == Fold::kKey)
+    while (!in.empty() && in.back() == ' ')
+      in.remove_suffix(1);
+  const std::string out = fold == Fold::kLower ? LowerText(in) : UpperText(in);
   sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
 void UpperFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  CaseFunction(ctx, argv[0], true);
+  CaseFunction(ctx, argv[0], Fold::kUpper);
 }
 
 void LowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  CaseFunction(ctx, argv[0], false);
+  CaseFunction(ctx, argv[0], Fold::kLower);
+}
+
+// What KX4_CI compares: upper-cased, trailing blanks removed.
+void KeyFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  CaseFunction(ctx, argv[0], Fold::kKey);
 }
 
 // like(pattern, text[, escape]), the form "text LIKE pattern" calls.
@@ -312,7 +321,10 @@ bool ParseStoredDate(std::string_view s, int64_t& seconds) {
 }
 
 int RegisterFunctions(sqlite3* db) {
-  const int det = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+  // Innocuous: an index or a view may call them even where the schema is not
+  // trusted.
+  const int pure = SQLITE_UTF8 | SQLITE_INNOCUOUS;
+  const int det = pure | SQLITE_DETERMINISTIC;
   int rc = SQLITE_OK;
   auto add = [&](const char* name, int args, int flags,
                  void (*fn)(sqlite3_context*, int, sqlite3_value**)) {
@@ -322,10 +334,15 @@ int RegisterFunctions(sqlite3* db) {
   };
   add("upper", 1, det, UpperFunction);
   add("lower", 1, det, LowerFunction);
+  // The names PostgreSQL databases carry the case rules under, so that one
+  // statement runs in either engine's shell.
+  add("kx4_upper", 1, det, UpperFunction);
+  add("kx4_lower", 1, det, LowerFunction);
+  add("kx4_key", 1, det, KeyFunction);
   add("like", 2, det, LikeFunction);
   add("like", 3, det, LikeFunction);
   add("kx4_flag", 1, det, FlagFunction);
-  add("kx4_getdate", 0, SQLITE_UTF8, GetDateFunction);
+  add("kx4_getdate", 0, pure, GetDateFunction);
   add("kx4_smalldatetime", 1, det, SmallDateTimeFunction);
   add("kx4_datetime", 1, det, DateTimeFunction);
   if (rc == SQLITE_OK)

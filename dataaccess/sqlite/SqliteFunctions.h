@@ -1,7 +1,9 @@
-// Functions and the collation the dialect needs on SQLite: UTF-8-aware
-// UPPER/LOWER, LIKE with SQL Server's bracket classes, GETDATE() and the
-// smalldatetime conversion, the bit a value written to a flag becomes, money
-// (SqliteMoney.h), and KX4_CI (no case, no trailing blanks).
+// Functions and the collation the dialect needs on SQLite, registered on the
+// library's connections and by the extension kx4sqlite.so: UTF-8-aware
+// UPPER/LOWER (also as kx4_upper/kx4_lower, with kx4_key), LIKE with SQL
+// Server's bracket classes, GETDATE() and the smalldatetime conversion, the
+// bit a value written to a flag becomes, money (SqliteMoney.h), and KX4_CI (no
+// case, no trailing blanks).
 #ifndef KX4DATA_DATAACCESS_SQLITE_SQLITEFUNCTIONS_H_
 #define KX4DATA_DATAACCESS_SQLITE_SQLITEFUNCTIONS_H_
 
@@ -16,6 +18,11 @@ namespace kx4::ado::sqlite {
 
 // Returns an SQLite result code.
 int RegisterFunctions(sqlite3* db);
+
+// Throws the unsuitable-database EngineError when one of the case rules' key
+// columns that `db` has does not compare through KX4_CI.  Only the library's
+// connections check (SqliteCaseRules.cpp); the extension serves any database.
+void CheckCaseRules(sqlite3* db, std::string_view database);
 
 // SQL Server LIKE: % _ [abc] [a-c] [^x], case-insensitive.
 bool Like(std::string_view pattern, std::string_view text, uint32_t escape = 0);

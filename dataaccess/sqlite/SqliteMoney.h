@@ -18,6 +18,10 @@
 #ifndef KX4DATA_DATAACCESS_SQLITE_SQLITEMONEY_H_
 #define KX4DATA_DATAACCESS_SQLITE_SQLITEMONEY_H_
 
+#include <string>
+
+#include "dataaccess/Money.h"
+
 struct sqlite3;
 
 namespace kx4::ado::dialect {
@@ -30,7 +34,13 @@ namespace kx4::ado::sqlite {
 // Returns an SQLite result code.
 int RegisterMoneyFunctions(sqlite3* db);
 
-// The edits that run a typed statement's money on ten-thousandths.
+// An exact number in ten-thousandths: true and `whole` when it is a whole
+// count of them, else false and `literal` the nearest real, which no whole
+// count equals.  `literal` holds the digits either way.
+bool Scaled(const money::Exact& x, std::string& literal, money::Wide& whole);
+
+// The edits that run a typed statement's money on ten-thousandths
+// (SqliteMoneyRender.cpp).
 void RenderMoney(const dialect::Analyzer& analysis, dialect::Edits& edits);
 
 }  // namespace kx4::ado::sqlite

@@ -81,10 +81,13 @@ class KX4DATA_API PrintJob {
   // Save records and charges the job again.  A job whose cost cannot be
   // computed is refused before any statement runs.
   [[nodiscard]] KXErrorPtr Save(KXData& pinsData);
+  // What Save charges: CostPerUnit times pages times copies, or times the
+  // square feet of paper for any unit but pages (docs/pricing.md).  An
+  // error when UnitMeasureId was never set, pages times copies leaves the
+  // 16-bit range or the cost leaves money's; `cost` is then unchanged.
+  [[nodiscard]] KXErrorPtr JobCost(Currency& cost) const;
 
  private:
-  [[nodiscard]] KX4DATA_LOCAL KXErrorPtr ComputeJobCost(Currency& cost) const;
-
   int32_t validated_value_id_ = -1;
   std::string network_user_;
   std::string printer_name_;

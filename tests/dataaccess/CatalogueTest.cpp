@@ -8,6 +8,7 @@
 
 #include "dataaccess/Statements.h"
 #include "support/TestDatabase.h"
+#include "variant/Utf8.h"
 
 namespace kx4::test {
 namespace {
@@ -221,6 +222,20 @@ TEST_P(Catalogue, UpperAndLowerFoldNonAsciiText) {
   auto c = Connect();
   EXPECT_EQ(Scalar(c, "SELECT UPPER(N'müller ñandú')"), Variant("MÜLLER ÑANDÚ"));
   EXPECT_EQ(Scalar(c, "SELECT LOWER(N'ÆØÅ ΣΑΣ ЖУК')"), Variant("æøå σασ жук"));
+}
+
+TEST_P(Catalogue, UpperAndLowerFollowTheLibrarysCaseTable) {
+  // Every letter up to the end of Cyrillic, and letters of other scripts,
+  // which the table leaves alone.
+  std::string text;
+  for (char32_t c = 0x20; c < 0x500; ++c)
+    AppendUtf8(c, text);
+  for (char32_t c : {0x531, 0x561, 0x1E00, 0x1E01, 0xFF21, 0xFF41, 0x10400, 0x10428})
+    AppendUtf8(c, text);
+  auto c = Connect();
+  auto rs = Query(c, "SELECT UPPER(?) AS U, LOWER(?) AS L", {text, text});
+  EXPECT_EQ(rs->Fields("U").Value(), Variant(UpperText(text)));
+  EXPECT_EQ(rs->Fields("L").Value(), Variant(LowerText(text)));
 }
 
 TEST_P(Catalogue, TopBecomesALimit) {

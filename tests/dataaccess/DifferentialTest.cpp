@@ -133,6 +133,24 @@ void Fill(const std::shared_ptr<ado::Connection>& c) {
     Execute(c, "INSERT INTO tblPrinters (Name, Port, ConfigurationId) VALUES (?, ?, ?)",
             {std::string(p[0]), std::string(p[1]), config++ % 4 + 1});
 
+  // Names spelt in several ways, for the case rules.
+  const struct {
+    const char* name;
+    const char* description;
+    int16_t track;
+  } applications[] = {
+      {"Word", "Writer", 1},   {"WORD ", "writer", 2},  {"word", "Writer ", 3},
+      {"Excel", "Sheets", 1},  {"EXCEL", "sheets", 1},  {"Zoë", "Ölfass", 2},
+      {"ZOË ", "ölfass", 3},   {"Straße", "Street", 1}, {"STRASSE", "street", 2},
+      {"Acrobat", nullptr, 1}, {"[Tools]", "50%", 2},   {"_under", "Mail", 3},
+      {"jürgen", "mail", 1},   {"Mailer", "MAIL", 2},   {"Mail", "word", 3},
+      {"Ӂук", "Ӏ", 1},         {"ӂук ", "ӏ", 2},
+  };
+  for (const auto& a : applications)
+    Execute(c, "INSERT INTO tblApplications (Name, Description, TrackOptionId) VALUES (?, ?, ?)",
+            {std::string(a.name),
+             a.description ? Variant(std::string(a.description)) : Variant::Null(), a.track});
+
   Rows rows;
   const char* network_users[] = {"jdoe", "asmith", "Guest", "admin_2", "bwong"};
   const char* documents[] = {"Report", "Invoice 7", "Minutes [draft]", "50% off", "Budget_Q1"};

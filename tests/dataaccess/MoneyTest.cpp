@@ -19,6 +19,8 @@ class MoneyExpressions : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
+    if (IsSkipped())
+      return;
     c_ = Connect();
     AddUser("Ann", "1.5", true);
     AddUser("Bob", "0.0001", false);

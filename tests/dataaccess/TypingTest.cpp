@@ -7,6 +7,7 @@
 
 #include "dataaccess/Money.h"
 #include "dataaccess/dialect/Analyzer.h"
+#include "dataaccess/dialect/LikeRange.h"
 #include "dataaccess/postgres/PgDialect.h"
 #include "dataaccess/sqlite/SqliteConnection.h"
 
@@ -149,6 +150,71 @@ TEST(PgTyping, MoneyResultsAreCastToMoney) {
   EXPECT_EQ(one("SELECT ? AS Amount", money), "SELECT CAST($1 AS currency) AS Amount");
   EXPECT_EQ(one("SELECT CAST(Name AS money) FROM tblUsers"),
             "SELECT CAST(Name AS currency) FROM tblUsers");
+}
+
+// A LIKE on a name whose pattern begins with characters to match also tests
+// the key range every match lies in, which the name's index serves.
+TEST_F(SqliteTyping, PrefixLikeOnANameTestsItsKeyRange) {
+  EXPECT_EQ(One("SELECT UserId FROM tblUsers WHERE UPPER(Name) LIKE N'AB[_]C%' AND UserId > 1").sql,
+            "SELECT UserId FROM tblUsers WHERE (Name >= 'AB_C' COLLATE KX4_CI AND Name < 'AB_D' "
+            "COLLATE KX4_CI AND UPPER(Name) LIKE 'AB[_]C%') AND UserId > 1");
+  EXPECT_EQ(One("SELECT UserId FROM tblUsers R WHERE R.Name LIKE 'o''b z %'").sql,
+            "SELECT UserId FROM tblUsers R WHERE (R.Name >= 'O''B Z' COLLATE KX4_CI AND R.Name < "
+            "'O''B [' COLLATE KX4_CI AND R.Name LIKE 'o''b z %')");
+  // No range: a leading wildcard or class, NOT LIKE, an escape character of
+  // the statement's own, a column that holds no text.
+  for (const char* plain :
+       {"SELECT UserId FROM tblUsers WHERE UPPER(Name) LIKE N'%AB'",
+        "SELECT UserId FROM tblUsers WHERE UPPER(Name) LIKE N'[a-c]B%'",
+        "SELECT UserId FROM tblUsers WHERE UPPER(Name) NOT LIKE N'AB%'",
+        "SELECT UserId FROM tblUsers WHERE UPPER(Name) LIKE N'AB!%%' ESCAPE '!'",
+        "SELECT UserId FROM tblUsers WHERE UserId LIKE '1%'"})
+    EXPECT_EQ(One(plain).sql.find(">="), std::string::npos) << plain;
+}
+
+TEST(PgTyping, PrefixLikeOnANameTestsTheRangeOfItsKey) {
+  dialect::Catalogue catalogue;
+  Describe(catalogue);
+  catalogue.Add("tblPrintJobs", "NetworkUser", ValueKind::kTextCi);
+  pg::PgTranslator translator;
+  translator.SetCatalogue(&catalogue);
+  auto one = [&](std::string_view sql) {
+    return translator.Translate(sql, false).statements.front().text;
+  };
+  EXPECT_EQ(one("SELECT UserId FROM tblPrintJobs P WHERE LOWER(P.NetworkUser) LIKE N'jo%'"),
+            "SELECT UserId FROM tblPrintJobs P WHERE (kx4_key(P.NetworkUser) >= 'JO' AND "
+            "kx4_key(P.NetworkUser) < 'JP' AND kx4_upper(kx4_lower(P.NetworkUser)) LIKE "
+            "kx4_upper('jo%'))");
+  // Lower-cased, a capital I with a dot reads "i": the range stops before it.
+  EXPECT_EQ(one("SELECT UserId FROM tblPrintJobs WHERE LOWER(NetworkUser) LIKE N'ki%'"),
+            "SELECT UserId FROM tblPrintJobs WHERE (kx4_key(NetworkUser) >= 'K' AND "
+            "kx4_key(NetworkUser) < 'L' AND kx4_upper(kx4_lower(NetworkUser)) LIKE "
+            "kx4_upper('ki%'))");
+  // Plain text has no key index.
+  EXPECT_EQ(one("SELECT UserId FROM tblUsers WHERE Name LIKE N'AB%'"),
+            "SELECT UserId FROM tblUsers WHERE kx4_upper(Name) LIKE kx4_upper('AB%')");
+}
+
+// The range's bounds: keys of the leading characters, and past them.
+TEST(PrefixKeyRange, BoundsEveryMatchingKey) {
+  std::string low, high;
+  ASSERT_TRUE(dialect::PrefixKeyRange("abz%", false, low, high));
+  EXPECT_EQ(low + " " + high, "'ABZ' 'AB['");
+  ASSERT_TRUE(dialect::PrefixKeyRange("x[[]y[%]", false, low, high));
+  EXPECT_EQ(low + " " + high, "'X[Y%' 'X[Y&'");
+  // Trailing blanks are no part of a key.
+  ASSERT_TRUE(dialect::PrefixKeyRange("a@  _", false, low, high));
+  EXPECT_EQ(low + " " + high, "'A@' 'AA'");
+  // The character after A with macron is its lower case, whose key is A with
+  // macron again: the bound is the one after, A with breve.
+  ASSERT_TRUE(dialect::PrefixKeyRange("\xc4\x81%", false, low, high));
+  EXPECT_EQ(low + " " + high, "'\xc4\x80' '\xc4\x82'");
+  ASSERT_TRUE(dialect::PrefixKeyRange("\xc3\xa9t\xc3\xa9%", false, low, high));
+  EXPECT_EQ(low + " " + high, "'\xc3\x89T\xc3\x89' '\xc3\x89T\xc3\x8a'");
+  for (const char* none : {"%a", "_a", "[^a]b", "   %", ""})
+    EXPECT_FALSE(dialect::PrefixKeyRange(none, false, low, high)) << none;
+  EXPECT_FALSE(dialect::PrefixKeyRange("ib%", true, low, high));
+  ASSERT_TRUE(dialect::PrefixKeyRange("ib%", false, low, high));
 }
 
 TEST(MoneyArithmetic, ParsesAndRoundsHalfAwayFromZero) {

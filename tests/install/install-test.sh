@@ -24,12 +24,16 @@ if [ "$what" = package ]; then
   deb=$(ls "$work"/package/*.deb)
   contents=$(dpkg-deb -c "$deb" | awk '{print $6, $7, $8}' | sed 's/ *$//')
   grep -qx './usr/bin/kx4 -> /opt/kestrix/bin/kx4' <<<"$contents" || fail "no kx4 on the PATH"
-  for file in bin/kx4 bin/sleep lib/libkx4data.so common/libkx4utils.so \
+  # The scheduler runs a backend of mode 0700 as root.
+  dpkg-deb -c "$deb" | grep -Eq '^-rwx------ root/root .* \./usr/lib/cups/backend/kx4$' ||
+    fail "no CUPS backend of mode 0700 owned by root"
+  for file in bin/kx4 bin/sleep lib/libkx4data.so lib/kx4sqlite.so common/libkx4utils.so \
     include/kx4data/KXData.h include/kx4data/Component.h include/kx4data/KXDataAccess.h \
     lib/KXDataAccess.idl lib/cmake/kx4data/kx4dataConfig.cmake lib/pkgconfig/kx4data.pc; do
     grep -q "^./opt/kestrix/$file" <<<"$contents" || fail "$file missing from the package"
   done
-  stray=$(grep -v -e '^./opt/' -e '^./usr/$' -e '^./usr/bin/' -e '^./$' <<<"$contents" || true)
+  stray=$(grep -v -e '^./opt/' -e '^./usr/$' -e '^./usr/bin/' -e '^./usr/lib/$' \
+    -e '^./usr/lib/cups/' -e '^./$' <<<"$contents" || true)
   [ -z "$stray" ] || fail "files outside /opt/kestrix: $stray"
   dpkg-deb -f "$deb" Depends | grep -q libpq5 || fail "no dependency on libpq5"
   echo "1 passed, 0 failed"
@@ -39,7 +43,10 @@ fi
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 [ ! -e "$prefix/../usr/bin/kx4" ] || fail "the PATH link escaped the prefix"
+[ ! -e "$prefix/../usr/lib/cups/backend/kx4" ] || fail "the CUPS backend escaped the prefix"
 "$prefix/bin/kx4" --version | grep -q '^kx4 4\.' || fail "installed kx4 does not run"
+[ "$(sqlite3 :memory: ".load $prefix/lib/kx4sqlite" "SELECT upper('zoë')")" = "ZOË" ] ||
+  fail "the installed SQLite extension does not load"
 
 # With find_package, as a CMake project would.
 cmake -S "$source/tests/install/host" -B "$work/cmake-host" -DCMAKE_PREFIX_PATH="$prefix" \

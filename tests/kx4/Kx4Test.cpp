@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "kx4/Kx4Fixture.h"
 #include "kx4/Kx4Run.h"
 #include "support/TempDir.h"
 #include "support/TempHive.h"
@@ -21,56 +22,6 @@ namespace {
 using kx4::testing::TempHive;
 
 constexpr char kNoAccess[] = "You do not have the proper access to execute this method.\n";
-
-// A database of the test's own, created by "kx4 init", with settings in a
-// hive of the test's own.
-class Kx4Tool : public ::testing::TestWithParam<Engine> {
- protected:
-  void SetUp() override {
-    static std::atomic<int> counter{0};
-    database_ = "kx4cli_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-    server_ = "(localdb)";
-    if (GetParam() == Engine::kPostgres) {
-      server_ = std::getenv("KX4_TEST_PGHOST") ? std::getenv("KX4_TEST_PGHOST") : "";
-      if (const char* port = std::getenv("KX4_TEST_PGPORT"))
-        server_ += std::string(",") + port;
-    }
-  }
-  void TearDown() override {
-    try {
-      ado::DropDatabase("Provider=SQLOLEDB;Data Source=" + server_ + ";Database=" + database_ +
-                        ";Trusted_Connection=Yes;");
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << "dropping " << database_ << ": " << e.what();
-    }
-  }
-
-  std::vector<std::string> InitArgs() const {
-    return {"init", "--server", server_, "--database", database_};
-  }
-  void Init() {
-    ChildResult init = Kx4(InitArgs());
-    ASSERT_EQ(init.status, 0) << init.err;
-  }
-  // The first value of a one-row report.
-  std::string Scalar(const std::string& statement) {
-    ChildResult report = Kx4({"report", statement, "--format", "csv"});
-    EXPECT_EQ(report.status, 0) << report.err;
-    return Python("import csv, sys; print(list(csv.reader(sys.stdin))[1][0])", report.out);
-  }
-  // Adds a user whose PIN code comes from standard input; returns its id.
-  std::string AddUser(const std::string& name, const std::string& pin,
-                      std::vector<std::string> options = {}) {
-    options.insert(options.begin(), {"user", "add", name, "--new-pin-stdin"});
-    ChildResult add = Kx4(options, pin + "\n");
-    EXPECT_EQ(add.status, 0) << add.err;
-    return add.out;
-  }
-
-  TempHive hive_;
-  std::string server_;
-  std::string database_;
-};
 
 TEST_P(Kx4Tool, InitKeepsTheSettingsAndNeverOverwritesUnasked) {
   ChildResult init = Kx4(InitArgs());
@@ -273,14 +224,8 @@ TEST_P(Kx4Tool, ListsShowTheLibrarysListsWithTheirFilters) {
   ChildResult named = Kx4({"user", "list", "--name", "z", "--inactive", "--format", "csv"});
   EXPECT_EQ(Python("import csv, sys; print(len(list(csv.reader(sys.stdin))))", named.out), "1\n");
 
-  // Printers are listed only with a configuration that exists; kx4 has no
-  // command for configurations yet, so one is written directly.
-  auto raw = std::make_shared<ado::Connection>();
-  raw->SetConnectionString("Provider=SQLOLEDB;Data Source=" + server_ + ";Database=" + database_ +
-                           ";Trusted_Connection=Yes;");
-  raw->Open();
-  Execute(raw, "INSERT INTO tblConfigurations (Name) VALUES ('Office')");
-  raw->Close();
+  // Printers are listed only with a configuration that exists.
+  ASSERT_EQ(Kx4({"config", "add", "Office"}).out, "1\n");
   ASSERT_EQ(Kx4({"printer", "add", "Laser", "--port", "LPT1:", "--config", "1"}).status, 0);
   ASSERT_EQ(Kx4({"printer", "add", "Atrium", "--port", "USB001", "--config", "1"}).status, 0);
   ASSERT_EQ(Kx4({"printer", "add", "Lost", "--port", "LPT9:", "--config", "7"}).status, 0);

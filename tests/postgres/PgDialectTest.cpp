@@ -109,13 +109,27 @@ TEST(PgDialect, LikePatternsBecomePostgresEscapes) {
 
   EXPECT_EQ(One("SELECT * FROM tblPrintJobs P WHERE (UPPER(P.PrinterName) LIKE N'HP[_]%' OR "
                 "UPPER(P.PrinterPort) LIKE N'HP[_]%')"),
-            "SELECT * FROM tblPrintJobs P WHERE (UPPER(P.PrinterName) LIKE 'HP\\_%' OR "
-            "UPPER(P.PrinterPort) LIKE 'HP\\_%')");
+            "SELECT * FROM tblPrintJobs P WHERE (kx4_upper(P.PrinterName) LIKE kx4_upper('HP\\_%') "
+            "OR kx4_upper(P.PrinterPort) LIKE kx4_upper('HP\\_%'))");
   EXPECT_EQ(One("SELECT * FROM t WHERE a NOT LIKE '[a-c]%'"),
-            "SELECT * FROM t WHERE a NOT SIMILAR TO '[a-c]%'");
-  // A statement with its own escape character means what it says.
-  EXPECT_EQ(One("SELECT * FROM t WHERE a LIKE 'x!_%' ESCAPE '!'"),
-            "SELECT * FROM t WHERE a LIKE 'x!_%' ESCAPE '!'");
+            "SELECT * FROM t WHERE kx4_upper(a) NOT SIMILAR TO kx4_upper('[a-c]%')");
+  // A statement's own escape character becomes PostgreSQL's, and its
+  // brackets still make classes, without regard to case.
+  EXPECT_EQ(LikePattern("x!_!!!%[_]!", similar, '!'), "x\\_!\\%\\_!");
+  EXPECT_FALSE(similar);
+  EXPECT_EQ(LikePattern("![a-c]!''\\%", similar, '!'), "[a-c]''\\\\%");
+  EXPECT_FALSE(similar);
+  EXPECT_EQ(LikePattern("[a-c]!(%", similar, '!'), "[a-c]\\(%");
+  EXPECT_TRUE(similar);
+  EXPECT_EQ(LikePattern("5%%", similar, '%'), "5\\%");
+  EXPECT_EQ(One("SELECT * FROM t WHERE a LIKE 'x!_%' ESCAPE '!' OR a LIKE '[a-c]#_' ESCAPE '#'"),
+            "SELECT * FROM t WHERE kx4_upper(a) LIKE kx4_upper('x\\_%') ESCAPE kx4_upper('\\') OR "
+            "kx4_upper(a) SIMILAR TO kx4_upper('[a-c]\\_') ESCAPE kx4_upper('\\')");
+  // An escape the translation cannot read leaves the pattern as written.
+  EXPECT_EQ(One("SELECT * FROM t WHERE a LIKE 'x!_%' ESCAPE ?"),
+            "SELECT * FROM t WHERE kx4_upper(a) LIKE kx4_upper('x!_%') ESCAPE $1");
+  EXPECT_EQ(One("SELECT * FROM t WHERE a LIKE b ESCAPE '!'"),
+            "SELECT * FROM t WHERE kx4_upper(a) LIKE kx4_upper(b) ESCAPE kx4_upper('!')");
 }
 
 TEST(PgDialect, StatementsOfPostgresStayWhole) {

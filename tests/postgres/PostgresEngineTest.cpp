@@ -6,6 +6,7 @@
 #include <kx4data/ado/Database.h>
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -395,6 +396,44 @@ TEST_F(PostgresTest, RowsThatCannotBeReadUndoTheirBatch) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 2);
 }
 
+// Rows arrive one at a time into the record set: many of them whole and in
+// order; a failure after the first rows fails the batch and undoes it, and
+// the connection serves on; of several result sets only the last is read.
+TEST_F(PostgresTest, StreamedRowsArriveWholeAndAFailurePartWayUndoesTheBatch) {
+  auto rs = Query(c_,
+                  "SELECT N, 'row ' + CAST(N AS varchar(10)) AS T FROM "
+                  "(SELECT generate_series(1, 20000) AS N) S ORDER BY N");
+  ASSERT_EQ(rs->RecordCount(), 20000);
+  for (int32_t n = 1; !rs->Eof(); rs->MoveNext(), ++n) {
+    ASSERT_EQ(rs->Fields("N").Value(), Variant(n));
+    ASSERT_EQ(rs->Fields("T").Value().ToString(), "row " + std::to_string(n));
+  }
+
+  const std::string failing =
+      "INSERT INTO tblApplications (Name) VALUES (N'x') "
+      "SELECT 10 / (5000 - N) AS Q FROM (SELECT generate_series(1, 9000) AS N) S";
+  auto fails = [&] {
+    EXPECT_THROW(Query(c_, failing), RuntimeError);
+    ASSERT_FALSE(c_->Errors().empty());
+    EXPECT_EQ(c_->Errors().front().NativeError, 8134);
+  };
+  fails();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 0);
+  c_->BeginTrans();
+  Execute(c_, "INSERT INTO tblApplications (Name) VALUES (N'a')");
+  fails();
+  c_->CommitTrans();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM tblApplications"), 1);
+
+  rs = Query(c_, "SELECT Name FROM tblApplications SELECT 7 AS Last");
+  ASSERT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(rs->Fields("Last").Value(), Variant(int32_t{7}));
+  rs = Query(c_, "SELECT Name FROM tblApplications SELECT Name AS Other FROM tblApplications "
+                 "WHERE Name = N'none'");
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(rs->Fields(0).Name(), "Other");
+}
+
 TEST_F(PostgresTest, RealsAndDatesRoundTrip) {
   auto rs = Query(c_, "SELECT CAST(? AS float8) AS D, CAST(? AS real) AS S, ? AS T",
                   {Variant(0.1), Variant(1.5f), Variant(DateTime::FromCivil(1899, 12, 30, 6))});
@@ -404,6 +443,40 @@ TEST_F(PostgresTest, RealsAndDatesRoundTrip) {
   EXPECT_EQ(rs->Fields("S").Value(), Variant(1.5f));
   EXPECT_EQ(rs->Fields("T").Type(), ado::adDBTimeStamp);
   EXPECT_EQ(rs->Fields("T").Value(), Variant(DateTime::FromCivil(1899, 12, 30, 6)));
+}
+
+TEST_F(PostgresTest, DatabasesWithoutTheCaseRulesAreRefused) {
+  const auto reason = [&] {
+    Failure f = OpenFails(db_->ConnectionString());
+    EXPECT_EQ(f.hresult, ado::kErrProviderFailure);
+    EXPECT_EQ(f.error.NativeError, 50001);
+    return f.error.Description;
+  };
+  // A function folded otherwise (by the server's locale, say).
+  Execute(c_,
+          "CREATE OR REPLACE FUNCTION kx4_lower(text) RETURNS text LANGUAGE sql IMMUTABLE AS "
+          "'SELECT pg_catalog.lower($1)'");
+  EXPECT_NE(reason().find("kx4_key are not the ones this library creates"), std::string::npos);
+  Execute(c_, "DROP FUNCTION kx4_lower(text)");
+  EXPECT_NE(reason().find("lacks the functions"), std::string::npos);
+
+  // A database in another encoding, made without the library.
+  const std::string name = db_->Database() + "_latin1";
+  const char* keys[] = {"host", "port", "dbname", nullptr};
+  const std::string port = Port();
+  const char* values[] = {std::getenv("KX4_TEST_PGHOST"), port.c_str(), "postgres", nullptr};
+  PGconn* admin = PQconnectdbParams(keys, values, 0);
+  ASSERT_EQ(PQstatus(admin), CONNECTION_OK) << PQerrorMessage(admin);
+  PQclear(PQexec(admin, ("CREATE DATABASE " + name +
+                         " TEMPLATE template0 ENCODING 'LATIN1' LC_COLLATE 'C' LC_CTYPE 'C'")
+                            .c_str()));
+  Failure latin = OpenFails("Provider=SQLOLEDB;Data Source=" + db_->Server() + ";Database=" + name +
+                            ";Trusted_Connection=Yes;");
+  EXPECT_EQ(latin.error.NativeError, 50001) << latin.error.Description;
+  EXPECT_NE(latin.error.Description.find("encoded in LATIN1, not in UTF8"), std::string::npos)
+      << latin.error.Description;
+  PQclear(PQexec(admin, ("DROP DATABASE " + name).c_str()));
+  PQfinish(admin);
 }
 
 TEST_F(PostgresTest, CreatingAndDroppingDatabases) {

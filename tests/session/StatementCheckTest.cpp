@@ -70,19 +70,30 @@ TEST(SingleReadStatementTest, AcceptsWhatReportsWrite) {
            "SELECT RANK() OVER (PARTITION BY UserId ORDER BY Pages) FROM tblPrintJobs",
            "SELECT EXTRACT(YEAR FROM DatePrinted), DATEPART(month, DatePrinted) FROM tblPrintJobs",
            "SELECT Name FROM tblUsers WHERE Name LIKE N'[a-c]%' AND UserId IN (SELECT 1)",
+           "SELECT kx4_upper(Name), KX4_LOWER(Name) FROM tblUsers ORDER BY kx4_key(Name)",
        })
     EXPECT_TRUE(Reads(sql)) << sql;
 }
 
 TEST(SingleReadStatementTest, RefusesCallsOfAnythingButReadingFunctions) {
   for (const char* sql : {
-           "SELECT lo_create(0)", "SELECT LO_CREATE (0)", "SELECT \"lo_create\"(0)",
-           "SELECT [lo_create](0)", "SELECT U&\"lo\\005fcreate\"(0)",
-           "SELECT U&\"lo!005fcreate\" UESCAPE '!' (0)", "SELECT U&\"lo\\zzzz\"(0)",
-           "SELECT pg_catalog.set_config('a', 'b', false)", "SELECT public.lower(Name)",
-           "SELECT pg_catalog.pg_catalog.lower(Name)", "SELECT x FROM t WHERE a = (f(1))",
-           "SELECT @lo_create(0)", "SELECT 1 #lo_create(0)", "SELECT CAST(lo_create(0) AS int)",
+           "SELECT lo_create(0)",
+           "SELECT LO_CREATE (0)",
+           "SELECT \"lo_create\"(0)",
+           "SELECT [lo_create](0)",
+           "SELECT U&\"lo\\005fcreate\"(0)",
+           "SELECT U&\"lo!005fcreate\" UESCAPE '!' (0)",
+           "SELECT U&\"lo\\zzzz\"(0)",
+           "SELECT pg_catalog.set_config('a', 'b', false)",
+           "SELECT public.lower(Name)",
+           "SELECT pg_catalog.pg_catalog.lower(Name)",
+           "SELECT x FROM t WHERE a = (f(1))",
+           "SELECT @lo_create(0)",
+           "SELECT 1 #lo_create(0)",
+           "SELECT CAST(lo_create(0) AS int)",
            "WITH x AS (SELECT query_to_xml('SELECT 1', true, false, '')) SELECT 1",
+           "SELECT kx4_keys(Name) FROM tblUsers",
+           "SELECT public.kx4_key(Name) FROM tblUsers",
        })
     EXPECT_FALSE(Reads(sql)) << sql;
   std::string reason;

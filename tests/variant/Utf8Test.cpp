@@ -39,5 +39,26 @@ TEST(Utf8, OneCaseMappingForEveryLayer) {
   EXPECT_EQ(round, "éŁф日");
 }
 
+// U+04C0-04CF breaks the block's even-capital pattern: palochka's forms sit
+// at both ends, and the pairs between start on an odd code point.
+TEST(Utf8, CyrillicPalochkaBlockPairsAsItsLetters) {
+  EXPECT_EQ(UpperChar(0x4CF), 0x4C0u);
+  EXPECT_EQ(LowerChar(0x4C0), 0x4CFu);
+  for (char32_t capital = 0x4C1; capital <= 0x4CD; capital += 2) {
+    EXPECT_EQ(UpperChar(capital + 1), capital) << std::hex << static_cast<uint32_t>(capital);
+    EXPECT_EQ(LowerChar(capital), capital + 1) << std::hex << static_cast<uint32_t>(capital);
+  }
+  for (char32_t c = 0x4C0; c <= 0x4CF; ++c) {
+    EXPECT_EQ(UpperChar(UpperChar(c)), UpperChar(c)) << std::hex << static_cast<uint32_t>(c);
+    EXPECT_EQ(UpperChar(LowerChar(c)), UpperChar(c)) << std::hex << static_cast<uint32_t>(c);
+    EXPECT_EQ(LowerChar(UpperChar(c)), LowerChar(c)) << std::hex << static_cast<uint32_t>(c);
+  }
+  EXPECT_EQ(UpperText("ӂӏ"), "ӁӀ");
+  EXPECT_EQ(LowerText("ӁӀ"), "ӂӏ");
+  // The neighbours keep their even capitals.
+  EXPECT_EQ(UpperChar(0x4BF), 0x4BEu);
+  EXPECT_EQ(UpperChar(0x4D1), 0x4D0u);
+}
+
 }  // namespace
 }  // namespace kx4

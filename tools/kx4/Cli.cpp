@@ -14,9 +14,11 @@ namespace {
 // In the order --help lists them.  A later command group is one more
 // function here and a source file of its own.
 constexpr AddCommands kCommandGroups[] = {
-    AddInitCommand,      AddConnectionCommands, AddUserCommands,
-    AddPrinterCommands,  AddPaperCommands,      AddAppCommands,
-    AddSettingsCommands, AddSecurityCommands,   AddReportCommand,
+    AddDemoCommand,      AddInitCommand,    AddConnectionCommands, AddUserCommands,
+    AddPrinterCommands,  AddConfigCommands, AddPaperCommands,      AddCodeCommands,
+    AddAppCommands,      AddJobCommands,    AddExportCommand,      AddSettingsCommands,
+    AddSecurityCommands, AddReportCommand,  AddCupsCommands,
+    AddSqlCommand,  // last: it hands over to another program
 };
 
 }  // namespace

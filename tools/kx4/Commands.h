@@ -34,6 +34,14 @@ void AddAppCommands(CLI::App& root, Context& context);
 void AddSettingsCommands(CLI::App& root, Context& context);
 void AddSecurityCommands(CLI::App& root, Context& context);
 void AddReportCommand(CLI::App& root, Context& context);
+void AddConfigCommands(CLI::App& root, Context& context);
+void AddCodeCommands(CLI::App& root, Context& context);
+// "job record", "jobs" and "purge".
+void AddJobCommands(CLI::App& root, Context& context);
+void AddExportCommand(CLI::App& root, Context& context);
+void AddDemoCommand(CLI::App& root, Context& context);
+void AddSqlCommand(CLI::App& root, Context& context);
+void AddCupsCommands(CLI::App& root, Context& context);
 
 // A command group, which needs one of its subcommands.
 CLI::App* AddGroup(CLI::App& root, const std::string& name, const std::string& summary);
@@ -109,6 +117,32 @@ SaveCommands<Record, Values> AddSaveCommands(CLI::App& group, Context& context,
   changed->key_option = set->add_option("--" + key, changed->key, "A new " + key);
   changed->AddOptions(*set);
   return commands;
+}
+
+// "batch IDS [options]": every record listed gets the values BatchUpdate
+// writes, all of which must be given.  `Values` has AddBatchOptions(CLI::App&),
+// Complete() and ApplyTo(Record&); `missing` says what to give.
+template <typename Record, typename Values>
+void AddBatchCommand(CLI::App& group, Context& context, const std::string& summary,
+                     const std::string& record, const std::string& missing) {
+  struct State {
+    std::string ids;
+    Values values;
+  };
+  auto state = std::make_shared<State>();
+  CLI::App* batch = group.add_subcommand("batch", summary);
+  batch->add_option("ids", state->ids, "The " + record + " ids, separated by commas: 3,5")
+      ->required();
+  state->values.AddBatchOptions(*batch);
+  batch->callback([&context, state, name = group.get_name(), missing] {
+    // None of the values may be left to chance.
+    if (!state->values.Complete())
+      throw CLI::ValidationError(name + " batch", missing);
+    std::unique_ptr<KXData> session = context.OpenSession();
+    Record values;
+    state->values.ApplyTo(values);
+    Check(values.BatchUpdate(*session, state->ids));
+  });
 }
 
 }  // namespace kx4::cli

@@ -67,14 +67,17 @@ std::unique_ptr<KXData> Context::Connect(bool read_only) {
   return session;
 }
 
+std::string Context::AuthorizingPin() {
+  if (pin_stdin_)
+    return secrets_.FromInput("PIN code");
+  if (ask_pin_)
+    return secrets_.FromTerminal("PIN code", false, "--pin-stdin");
+  return "";
+}
+
 std::unique_ptr<KXData> Context::OpenSession(bool read_only) {
   std::unique_ptr<KXData> session = Connect(read_only);
-  std::string pin;
-  if (pin_stdin_)
-    pin = secrets_.FromInput("PIN code");
-  else if (ask_pin_)
-    pin = secrets_.FromTerminal("PIN code", false, "--pin-stdin");
-  Check(session->GetAuthorization(pin));
+  Check(session->GetAuthorization(AuthorizingPin()));
   return session;
 }
 

@@ -59,6 +59,9 @@ class Context {
   // typed on the terminal.
   std::string ConnectionPassword();
 
+  // The PIN code of --pin or --pin-stdin; empty without either.
+  std::string AuthorizingPin();
+
   // A session on the stored settings, connected (read-only when asked), and
   // authorised with the PIN code of --pin or --pin-stdin, or without one.
   // A stored login without its password asks for it.

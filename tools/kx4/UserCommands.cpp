@@ -26,6 +26,7 @@ struct UserValues {
     AddMoneyOption(command, "quota", quota, "The quota remaining");
     AddReportSecurityOption(command, "report", report);
   }
+  bool Complete() const { return active && use_quota && quota && report; }
   void AddOptions(CLI::App& command) {
     AddBatchOptions(command);
     AddSwitch(command, "admin", admin, "Administrator rights");
@@ -48,30 +49,6 @@ std::string NewPin(Context& context, bool from_stdin, const std::string& name) {
   if (from_stdin)
     return context.GetSecrets().FromInput("new PIN code");
   return context.GetSecrets().FromTerminal("PIN code for " + name, true, "--new-pin-stdin");
-}
-
-void AddUserBatch(CLI::App& group, Context& context) {
-  struct State {
-    std::string ids;
-    UserValues values;
-  };
-  auto state = std::make_shared<State>();
-  CLI::App* batch = group.add_subcommand(
-      "batch", "Give several users the same activity, quota and report rights");
-  batch->add_option("ids", state->ids, "User ids separated by commas, such as 3,5")->required();
-  state->values.AddBatchOptions(*batch);
-  batch->callback([&context, state] {
-    // Every listed user gets all four values, so none may be left to chance.
-    const UserValues& v = state->values;
-    if (!v.active || !v.use_quota || !v.quota || !v.report)
-      throw CLI::ValidationError("user batch",
-                                 "give all four: --active or --no-active, --use-quota or "
-                                 "--no-use-quota, --quota and --report");
-    std::unique_ptr<KXData> session = context.OpenSession();
-    User values;
-    v.ApplyTo(values);
-    Check(values.BatchUpdate(*session, state->ids));
-  });
 }
 
 }  // namespace
@@ -137,7 +114,10 @@ void AddUserCommands(CLI::App& root, Context& context) {
   AddIdCommand(
       *group, context, "delete", "Delete a user who has no jobs", "user",
       [](KXData& session, int32_t id) { Check(Loaded<User>(session, id).Delete(session)); });
-  AddUserBatch(*group, context);
+  AddBatchCommand<User, UserValues>(
+      *group, context, "Give several users the same activity, quota and report rights", "user",
+      "give all four: --active or --no-active, --use-quota or --no-use-quota, --quota and "
+      "--report");
 }
 
 }  // namespace kx4::cli

@@ -4,6 +4,8 @@
 #define KX4DATA_ADO_DATABASE_H_
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <kx4data/Export.h>
 
@@ -15,6 +17,20 @@ namespace kx4::ado {
 KX4DATA_API void CreateDatabase(const std::string& connection_string);
 // Removes it; a database that does not exist is no error.
 KX4DATA_API void DropDatabase(const std::string& connection_string);
+
+// Where a database lives, for opening it with its engine's own tools.
+struct DatabaseLocation {
+  // The embedded engine's: the path of the database file.
+  bool embedded = false;
+  std::string file;
+  // A server's: libpq connection keywords with their values, as the library
+  // connects (host, port, dbname, user, password; each only when set).
+  std::vector<std::pair<std::string, std::string>> server;
+};
+
+// Where the database that `connection_string` names is; whether it exists is
+// not checked.  Throws RuntimeError when the string names no database.
+KX4DATA_API DatabaseLocation LocateDatabase(const std::string& connection_string);
 
 }  // namespace kx4::ado
 
