@@ -596,10 +596,15 @@ void Translator::EmitRange(size_t begin, size_t end, std::string& out) {
     // several tokens.
     if (edited && i > begin)
       edits_.Close(i - 1, out);
-    if (edited && tokens_[i].kind != TokenKind::kMarker && edits_.Open(i, out))
+    const size_t at = out.size();
+    const bool replaced = edited && edits_.Open(i, out) && tokens_[i].kind != TokenKind::kMarker;
+    // An edit's text must not run into the word before it ("LIKE''" with
+    // the pattern wrapped in a call).
+    if (at > 0 && out.size() > at && IsWordChar(static_cast<unsigned char>(out[at - 1])) &&
+        IsWordChar(static_cast<unsigned char>(out[at])))
+      out.insert(at, 1, ' ');
+    if (replaced)
       continue;
-    if (edited && tokens_[i].kind == TokenKind::kMarker)
-      edits_.Open(i, out);
     // Tokens written side by side must not run into one: a literal after a
     // literal (one without its N, or a rewrite ending in one) into one
     // holding a quotation mark, a word after a placeholder spelled $1 (or

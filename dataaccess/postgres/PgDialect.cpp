@@ -80,8 +80,12 @@ size_t NextSignificantToken(const std::vector<Token>& tokens, size_t i, size_t e
   return i;
 }
 
+// The dialect's own text literals, '...' and N'...', whole: the only forms
+// LiteralContent reads.  E'', U&'' and dollar quotes are PostgreSQL's and
+// are left as written.
 bool IsStringLiteral(const Token& token) {
-  return token.kind == TokenKind::kString || token.kind == TokenKind::kNString;
+  return !token.open && token.text.size() >= 2 && token.text.back() == '\'' &&
+         (token.kind == TokenKind::kNString || token.text.front() == '\'');
 }
 
 // Whether the literal at `literal` is a LIKE pattern the translation

@@ -130,6 +130,11 @@ TEST(PgDialect, LikePatternsBecomePostgresEscapes) {
             "SELECT * FROM t WHERE kx4_upper(a) LIKE kx4_upper('x!_%') ESCAPE $1");
   EXPECT_EQ(One("SELECT * FROM t WHERE a LIKE b ESCAPE '!'"),
             "SELECT * FROM t WHERE kx4_upper(a) LIKE kx4_upper(b) ESCAPE kx4_upper('!')");
+  // A pattern written right after LIKE stays apart from it once wrapped.
+  EXPECT_EQ(One("SELECT 1 FROM tblUsers WHERE Name LIKE'a%'").find("LIKEkx4"), std::string::npos);
+  // PostgreSQL's own quoting is left as written, not read as a plain literal.
+  EXPECT_EQ(One("SELECT 1 WHERE 'a' LIKE E'a%'").find("''a%'"), std::string::npos);
+  EXPECT_EQ(One("SELECT 1 WHERE 'a' LIKE $$a%$$").find("LIKE ''"), std::string::npos);
 }
 
 TEST(PgDialect, StatementsOfPostgresStayWhole) {
