@@ -233,10 +233,10 @@ typedef struct IDispatchVtbl {
   uint32_t (*Release)(IDispatch* self);
   HRESULT (*GetTypeInfoCount)(IDispatch* self, uint32_t* pctinfo);
   HRESULT (*GetTypeInfo)(IDispatch* self, uint32_t iTInfo, LCID lcid, void** ppTInfo);
-  HRESULT (*GetIDsOfNames)
+  HRESULT(*GetIDsOfNames)
   (IDispatch* self, const IID* riid, const char* const* rgszNames, uint32_t cNames, LCID lcid,
    DISPID* rgDispId);
-  HRESULT (*Invoke)
+  HRESULT(*Invoke)
   (IDispatch* self, DISPID dispIdMember, const IID* riid, LCID lcid, uint16_t wFlags,
    KX4DispParams* pDispParams, KX4Variant* pVarResult, KX4ExcepInfo* pExcepInfo,
    uint32_t* puArgErr);

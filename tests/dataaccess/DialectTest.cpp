@@ -62,8 +62,8 @@ TEST(Tokenizer, UnterminatedLiteralRunsToTheEnd) {
   ASSERT_EQ(tokens.size(), 3u);
   EXPECT_EQ(tokens[2].text, "'abc");
   EXPECT_TRUE(tokens[2].open);
-  for (const char* sql : {"SELECT E'\\'", "SELECT $x$ abc $x", "SELECT U&\"a", "SELECT [a",
-                          "SELECT 1 /* /* */"}) {
+  for (const char* sql :
+       {"SELECT E'\\'", "SELECT $x$ abc $x", "SELECT U&\"a", "SELECT [a", "SELECT 1 /* /* */"}) {
     tokens.clear();
     Tokenize(sql, tokens);
     EXPECT_TRUE(tokens.back().open) << sql;
@@ -128,9 +128,9 @@ TEST(Tokenizer, ResolvesNamesAsPostgresReadsThem) {
   EXPECT_EQ(resolve("U&\"a\\+0000e9\\\\\""), "a\xc3\xa9\\|1");
   EXPECT_EQ(resolve("U&\"set!005fconfig\" /* c */ UESCAPE '!' (x)"), "set_config|7");
   // Escapes the server refuses, and a UESCAPE it would not take.
-  for (const char* refused : {"U&\"a\\00zz\"", "U&\"a\\d800\"", "U&\"a\\12\"",
-                              "U&\"a\\0000\"", "U&\"a\" UESCAPE 'b'", "U&\"a\" UESCAPE '+'",
-                              "U&\"a\" UESCAPE '!!'", "U&\"a\" UESCAPE", "'text'", "U&\"open"})
+  for (const char* refused :
+       {"U&\"a\\00zz\"", "U&\"a\\d800\"", "U&\"a\\12\"", "U&\"a\\0000\"", "U&\"a\" UESCAPE 'b'",
+        "U&\"a\" UESCAPE '+'", "U&\"a\" UESCAPE '!!'", "U&\"a\" UESCAPE", "'text'", "U&\"open"})
     EXPECT_EQ(resolve(refused), "refused") << refused;
 }
 

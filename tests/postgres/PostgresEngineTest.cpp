@@ -428,8 +428,9 @@ TEST_F(PostgresTest, StreamedRowsArriveWholeAndAFailurePartWayUndoesTheBatch) {
   rs = Query(c_, "SELECT Name FROM tblApplications SELECT 7 AS Last");
   ASSERT_EQ(rs->RecordCount(), 1);
   EXPECT_EQ(rs->Fields("Last").Value(), Variant(int32_t{7}));
-  rs = Query(c_, "SELECT Name FROM tblApplications SELECT Name AS Other FROM tblApplications "
-                 "WHERE Name = N'none'");
+  rs = Query(c_,
+             "SELECT Name FROM tblApplications SELECT Name AS Other FROM tblApplications "
+             "WHERE Name = N'none'");
   EXPECT_TRUE(rs->Eof());
   EXPECT_EQ(rs->Fields(0).Name(), "Other");
 }
