@@ -607,12 +607,16 @@ void Translator::EmitRange(size_t begin, size_t end, std::string& out) {
       continue;
     // Tokens written side by side must not run into one: a literal after a
     // literal (one without its N, or a rewrite ending in one) into one
-    // holding a quotation mark, a word after a placeholder spelled $1 (or
-    // before it) into one name.
+    // holding a quotation mark, a literal or [name] after "U&" into
+    // PostgreSQL's escaped form (U&N'..' without its N), a word after a
+    // placeholder spelled $1 (or before it) into one name.
     if (!out.empty() && !tokens_[i].text.empty()) {
       const Token& t = tokens_[i];
       const bool literal = t.kind == TokenKind::kString || t.kind == TokenKind::kNString;
-      if ((literal && out.back() == '\'') ||
+      const bool quoted = literal || t.kind == TokenKind::kQuotedName;
+      const bool after_u_amp =
+          out.size() >= 2 && out.back() == '&' && (out[out.size() - 2] | 0x20) == 'u';
+      if ((literal && out.back() == '\'') || (quoted && after_u_amp) ||
           (IsWordChar(static_cast<unsigned char>(out.back())) &&
            (t.kind == TokenKind::kMarker || IsWordChar(static_cast<unsigned char>(t.text[0])))))
         out += ' ';

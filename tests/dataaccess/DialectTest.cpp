@@ -208,6 +208,8 @@ TEST(Translator, PassesLiteralsCommentsAndUnknownTextThrough) {
   EXPECT_EQ(Translated("MERGE INTO whatever USING x", hooks)[0], "MERGE INTO whatever USING x");
   // Two literals side by side stay two (the second is a column name there).
   EXPECT_EQ(Translated("SELECT N'a'N'b', 'c'N'd'", hooks)[0], "SELECT 'a' 'b', 'c' 'd'");
+  // Nor does U& before a literal or [name] become PostgreSQL's escaped form.
+  EXPECT_EQ(Translated("SELECT U&N'\\0041', u&[x]", hooks)[0], "SELECT U& '\\0041', u& \"x\"");
 }
 
 TEST(Translator, HandsAssignedValuesToTheHook) {

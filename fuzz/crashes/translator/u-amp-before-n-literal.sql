@@ -1,0 +1,1 @@
+SELECT $$ $$, E'\'', U&N'O''Bri%', '\'emnt• L'\0041' FROM tblSettings WHERE 'a' LIKE E'a25-01-01' AND Document Lrinted < '2025-02-01'%'
