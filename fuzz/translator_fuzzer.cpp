@@ -63,16 +63,23 @@ size_t PreviousSignificant(const std::vector<Token>& tokens, size_t i) {
   return i == 0 ? SIZE_MAX : i - 1;
 }
 
+bool IsFolding(const Token& t) {
+  return t.kind == TokenKind::kWord &&
+         (WordIs(t, "KX4_UPPER") || WordIs(t, "KX4_LOWER") || WordIs(t, "KX4_KEY"));
+}
+
 // Whether the literal at `i` of a translation is a LIKE (or SIMILAR TO)
-// pattern, bare or wrapped in one of the case rules' folding functions.
-bool PatternAfterLike(const std::vector<Token>& tokens, size_t i, bool& similar) {
+// pattern, bare or wrapped in one of the case rules' folding functions
+// (`wrapped` tells which).
+bool PatternAfterLike(const std::vector<Token>& tokens, size_t i, bool& similar, bool& wrapped) {
   size_t p = PreviousSignificant(tokens, i);
+  wrapped = false;
   if (p != SIZE_MAX && tokens[p].kind == TokenKind::kOpen) {
     const size_t call = PreviousSignificant(tokens, p);
-    if (call != SIZE_MAX && tokens[call].kind == TokenKind::kWord &&
-        (WordIs(tokens[call], "KX4_UPPER") || WordIs(tokens[call], "KX4_LOWER") ||
-         WordIs(tokens[call], "KX4_KEY")))
+    if (call != SIZE_MAX && IsFolding(tokens[call])) {
       p = PreviousSignificant(tokens, call);
+      wrapped = true;
+    }
   }
   if (p == SIZE_MAX)
     return false;
@@ -102,10 +109,13 @@ bool PgLike(std::string_view p, std::string_view s, char escape) {
   return p[0] == s[0] && PgLike(p.substr(1), s.substr(1), escape);
 }
 
-// The one-character value of the ESCAPE clause after token `i` (past a
-// closing parenthesis and a folding function around the literal), 0 for an
-// empty one, `absent` without a clause; `found` receives the literal's index.
-char EscapeAfter(const std::vector<Token>& tokens, size_t i, char absent, size_t& found, bool& odd);
+// The one-character value of the ESCAPE clause right after the pattern at
+// token `i`, 0 for an empty one, `absent` without a clause; `found` receives
+// the literal's index.  In a translation (`translated`) the pattern and the
+// escape literal may each sit in a folding call.  Any other form of the
+// clause sets `odd`: its pattern is then held to stay as written.
+char EscapeAfter(const std::vector<Token>& tokens, size_t i, bool translated, bool wrapped,
+                 char absent, size_t& found, bool& odd);
 
 std::string Lower(std::string text) {
   for (char& c : text)
@@ -195,7 +205,7 @@ Literals InputLiterals(const std::vector<Token>& tokens) {
       // forms of either are PostgreSQL's own and stay as written.
       size_t escape_at = SIZE_MAX;
       bool odd = false;
-      const char escape = EscapeAfter(tokens, i, 0, escape_at, odd);
+      const char escape = EscapeAfter(tokens, i, false, false, 0, escape_at, odd);
       if (!odd) {
         if (escape_at != SIZE_MAX)
           exempt[escape_at] = true;
@@ -214,26 +224,32 @@ Literals InputLiterals(const std::vector<Token>& tokens) {
   return found;
 }
 
-char EscapeAfter(const std::vector<Token>& tokens, size_t i, char absent, size_t& found,
-                 bool& odd) {
+char EscapeAfter(const std::vector<Token>& tokens, size_t i, bool translated, bool wrapped,
+                 char absent, size_t& found, bool& odd) {
   size_t next = NextSignificant(tokens, i + 1);
-  if (next < tokens.size() && tokens[next].kind == TokenKind::kClose)
+  if (wrapped) {
+    if (!(next < tokens.size() && tokens[next].kind == TokenKind::kClose))
+      return absent;
     next = NextSignificant(tokens, next + 1);
+  }
   if (!(next < tokens.size() && WordIs(tokens[next], "ESCAPE")))
     return absent;
-  for (size_t k = next + 1; k < tokens.size() && k < next + 6; ++k) {
-    if (!IsLiteral(tokens[k]))
-      continue;
-    found = k;
-    std::string value;
-    if (!PlainValue(tokens[k], value) || value.size() > 1) {
-      odd = true;
-      return 0;
-    }
-    return value.empty() ? 0 : value[0];
+  size_t k = NextSignificant(tokens, next + 1);
+  if (translated && k < tokens.size() && IsFolding(tokens[k])) {
+    k = NextSignificant(tokens, k + 1);
+    if (k < tokens.size() && tokens[k].kind == TokenKind::kOpen)
+      k = NextSignificant(tokens, k + 1);
+    else
+      k = tokens.size();
   }
-  odd = true;
-  return 0;
+  std::string value;
+  if (!(k < tokens.size() && IsLiteral(tokens[k])) || !PlainValue(tokens[k], value) ||
+      value.size() > 1) {
+    odd = true;
+    return 0;
+  }
+  found = k;
+  return value.empty() ? 0 : value[0];
 }
 
 void CheckTranslation(std::string_view sql, const std::vector<Token>& input,
@@ -253,13 +269,13 @@ void CheckTranslation(std::string_view sql, const std::vector<Token>& input,
     for (size_t i = 0; i < tokens.size(); ++i) {
       if (!IsLiteral(tokens[i]))
         continue;
-      bool similar = false;
+      bool similar = false, wrapped = false;
       std::string value;
-      if (postgres && PatternAfterLike(tokens, i, similar) &&
+      if (postgres && PatternAfterLike(tokens, i, similar, wrapped) &&
           (similar || PlainValue(tokens[i], value)) && like < expected.likes.size()) {
         size_t escape_at = SIZE_MAX;
         bool odd = false;
-        const char escape = EscapeAfter(tokens, i, '\\', escape_at, odd);
+        const char escape = EscapeAfter(tokens, i, true, wrapped, '\\', escape_at, odd);
         if (!odd) {
           const Like& original = expected.likes[like++];
           CheckLikeMeaning(original.pattern, original.escape, tokens[i], escape, similar,

@@ -1,0 +1,1 @@
+DE«ETE FROM tblPrintJoBs Wumemånt FROM tblPrintJoset_config JOIN tblUsnt LIKE '%\%')ESCAPE %\'

@@ -1,0 +1,1 @@
+DELETE FROM tblPrintJ&bs WHERE DatePDocument LIKE '%\transa%' ESCAPE ÿÿÿÿÿÿÿ'\'ment LIKE '%\%' ESCAPE '\'
