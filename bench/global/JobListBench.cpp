@@ -31,6 +31,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "bench/support/BenchSetup.h"
@@ -307,33 +308,10 @@ void Run(const Target& target, const kx4::bench::JobSet& set, int rounds,
 
 int main(int argc, char** argv) {
   const kx4::bench::Arguments arguments = kx4::bench::ParseArguments(argc, argv);
-  const kx4::bench::JobSet& set = arguments.set;
-  const int rounds = arguments.rounds;
-  const std::string& only = arguments.only;
-  try {
-    const kx4::bench::Scratch scratch;
-    const Target sqlite{"sqlite", "(localdb)", "kx4bench_joblist"};
-    const std::string path = scratch.SqlitePath(sqlite.database);
-    if (only != "postgres") {
-      Run<kx4::bench::RawSqlite>(
-          sqlite, set, rounds, [&] { kx4::bench::GenerateSqlite(path, set); },
-          [&] { return std::make_unique<kx4::bench::RawSqlite>(path); });
-    }
-    if (only == "sqlite")
-      return 0;
-
-    Target pg;
-    std::string host, port;
-    if (!kx4::bench::PostgresTarget("kx4bench_joblist", pg, host, port)) {
-      std::printf("joblist postgres: KX4_TEST_PGHOST is not set; not measured\n");
-      return 0;
-    }
-    Run<kx4::bench::RawPostgres>(
-        pg, set, rounds, [&] { kx4::bench::GeneratePostgres(host, port, pg.database, set); },
-        [&] { return std::make_unique<kx4::bench::RawPostgres>(host, port, pg.database); });
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "joblist_bench: %s\n", e.what());
-    return 1;
-  }
-  return 0;
+  return kx4::bench::RunOnEngines(
+      "joblist", "kx4bench_joblist", arguments,
+      [&](const Target& target, const std::function<void()>& generate, const auto& open) {
+        using Raw = typename std::remove_cvref_t<decltype(open())>::element_type;
+        Run<Raw>(target, arguments.set, arguments.rounds, generate, open);
+      });
 }

@@ -32,6 +32,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "bench/support/BenchSetup.h"
@@ -222,10 +223,26 @@ void CompareConfigurationLoad(const std::string& engine, int rounds, kx4::KXData
   std::printf("RATIO configuration_load_%s %.2f target >= 0.8\n", engine.c_str(), Median(ratios));
 }
 
+// The statement that undoes the last run must find its jobs by index: no
+// row of a full scan on SQLite, no sequential scan on PostgreSQL.
+void CheckClearLastRun(kx4::bench::RawSqlite& raw, const std::string& clear_last_run) {
+  std::printf("RATIO accounting_clear_last_run_full_scan_rows_sqlite %lld target <= 0\n",
+              static_cast<long long>(raw.FullScanSteps(clear_last_run)));
+}
+
+void CheckClearLastRun(kx4::bench::RawPostgres& raw, const std::string& clear_last_run) {
+  const std::string plan = raw.Explain(clear_last_run);
+  int scans = 0;
+  for (size_t at = plan.find("Seq Scan"); at != std::string::npos;
+       at = plan.find("Seq Scan", at + 1))
+    ++scans;
+  std::printf("# postgres clear_last_run plan:\n%s", plan.c_str());
+  std::printf("RATIO accounting_clear_last_run_seq_scans_postgres %d target <= 0\n", scans);
+}
+
 template <typename Raw>
 void Run(const Target& target, const kx4::bench::JobSet& set, int rounds,
-         const std::function<void()>& generate, const std::function<std::unique_ptr<Raw>()>& open,
-         const std::function<void(Raw&, const std::string&)>& check_clear_last_run) {
+         const std::function<void()>& generate, const std::function<std::unique_ptr<Raw>()>& open) {
   const std::string cs = kx4::bench::PrepareDatabase(target, set, generate);
   {
     kx4::KXData session;
@@ -267,7 +284,7 @@ void Run(const Target& target, const kx4::bench::JobSet& set, int rounds,
     // the cycles did.
     library.mark_pending();
     library.mark_done();
-    check_clear_last_run(*raw, native.clear_last_run);
+    CheckClearLastRun(*raw, native.clear_last_run);
 
     const int32_t id = AddConfiguration(*raw);
     CompareConfigurationLoad(
@@ -283,41 +300,10 @@ void Run(const Target& target, const kx4::bench::JobSet& set, int rounds,
 
 int main(int argc, char** argv) {
   const kx4::bench::Arguments arguments = kx4::bench::ParseArguments(argc, argv);
-  const kx4::bench::JobSet& set = arguments.set;
-  const int rounds = arguments.rounds;
-  try {
-    const kx4::bench::Scratch scratch;
-    const Target sqlite{"sqlite", "(localdb)", "kx4bench_accounting"};
-    const std::string path = scratch.SqlitePath(sqlite.database);
-    Run<kx4::bench::RawSqlite>(
-        sqlite, set, rounds, [&] { kx4::bench::GenerateSqlite(path, set); },
-        [&] { return std::make_unique<kx4::bench::RawSqlite>(path); },
-        [](kx4::bench::RawSqlite& raw, const std::string& clear_last_run) {
-          std::printf("RATIO accounting_clear_last_run_full_scan_rows_sqlite %lld target <= 0\n",
-                      static_cast<long long>(raw.FullScanSteps(clear_last_run)));
-        });
-
-    Target pg;
-    std::string host, port;
-    if (!kx4::bench::PostgresTarget("kx4bench_accounting", pg, host, port)) {
-      std::printf("accounting postgres: KX4_TEST_PGHOST is not set; not measured\n");
-      return 0;
-    }
-    Run<kx4::bench::RawPostgres>(
-        pg, set, rounds, [&] { kx4::bench::GeneratePostgres(host, port, pg.database, set); },
-        [&] { return std::make_unique<kx4::bench::RawPostgres>(host, port, pg.database); },
-        [](kx4::bench::RawPostgres& raw, const std::string& clear_last_run) {
-          const std::string plan = raw.Explain(clear_last_run);
-          int scans = 0;
-          for (size_t at = plan.find("Seq Scan"); at != std::string::npos;
-               at = plan.find("Seq Scan", at + 1))
-            ++scans;
-          std::printf("# postgres clear_last_run plan:\n%s", plan.c_str());
-          std::printf("RATIO accounting_clear_last_run_seq_scans_postgres %d target <= 0\n", scans);
-        });
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "accounting_bench: %s\n", e.what());
-    return 1;
-  }
-  return 0;
+  return kx4::bench::RunOnEngines(
+      "accounting", "kx4bench_accounting", arguments,
+      [&](const Target& target, const std::function<void()>& generate, const auto& open) {
+        using Raw = typename std::remove_cvref_t<decltype(open())>::element_type;
+        Run<Raw>(target, arguments.set, arguments.rounds, generate, open);
+      });
 }

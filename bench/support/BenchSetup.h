@@ -13,7 +13,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,19 +106,46 @@ inline std::string PrepareDatabase(const Target& target, const JobSet& set,
   return cs;
 }
 
-// The PostgreSQL target of the test server (KX4_TEST_PGHOST, KX4_TEST_PGPORT)
-// with a database named after `name` and the process; false without one.
-inline bool PostgresTarget(const std::string& name, Target& target, std::string& host,
-                           std::string& port) {
-  const char* host_env = std::getenv("KX4_TEST_PGHOST");
-  const char* port_env = std::getenv("KX4_TEST_PGPORT");
-  if (!host_env || !*host_env)
-    return false;
-  host = host_env;
-  port = port_env ? port_env : "";
-  target = {"postgres", port.empty() ? host : host + "," + port,
-            name + "_" + std::to_string(getpid())};
-  return true;
+// A benchmark's main: in a scratch folder, `run(target, generate, open)` on
+// the embedded engine, then on the test server's PostgreSQL
+// (KX4_TEST_PGHOST, KX4_TEST_PGPORT) when there is one, or on the one engine
+// the command line names.  `generate` fills the engine's database named
+// `database` (on PostgreSQL with the process id appended); `open` returns
+// the raw side's connection to it, a RawSqlite or a RawPostgres.  Returns the
+// exit status.
+template <typename Run>
+int RunOnEngines(const char* bench, const std::string& database, const Arguments& arguments,
+                 Run&& run) {
+  try {
+    const Scratch scratch;
+    if (arguments.only != "postgres") {
+      const std::string path = scratch.SqlitePath(database);
+      run(Target{"sqlite", "(localdb)", database},
+          std::function<void()>([&] { GenerateSqlite(path, arguments.set); }),
+          std::function<std::unique_ptr<RawSqlite>()>(
+              [&] { return std::make_unique<RawSqlite>(path); }));
+    }
+    if (arguments.only == "sqlite")
+      return 0;
+    const char* host_env = std::getenv("KX4_TEST_PGHOST");
+    if (!host_env || !*host_env) {
+      std::printf("%s postgres: KX4_TEST_PGHOST is not set; not measured\n", bench);
+      return 0;
+    }
+    const std::string host = host_env;
+    const char* port_env = std::getenv("KX4_TEST_PGPORT");
+    const std::string port = port_env ? port_env : "";
+    const Target pg{"postgres", port.empty() ? host : host + "," + port,
+                    database + "_" + std::to_string(getpid())};
+    run(pg,
+        std::function<void()>([&] { GeneratePostgres(host, port, pg.database, arguments.set); }),
+        std::function<std::unique_ptr<RawPostgres>()>(
+            [&] { return std::make_unique<RawPostgres>(host, port, pg.database); }));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s_bench: %s\n", bench, e.what());
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace kx4::bench
