@@ -299,6 +299,16 @@ std::string_view NameText(const Token& t) {
                                        : std::string_view();
 }
 
+std::string QuoteLiteral(std::string_view text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    quoted += c;
+    if (c == '\'')
+      quoted += '\'';
+  }
+  return quoted + "'";
+}
+
 bool ResolveName(const std::vector<Token>& tokens, size_t i, std::string& name, size_t& next) {
   const Token& t = tokens[i];
   next = i + 1;

@@ -26,16 +26,6 @@ bool AmbiguousWhenLowered(char32_t key) {
   return ambiguous.find(key) != std::u32string::npos;
 }
 
-std::string Quoted(std::string_view text) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'')
-      out += '\'';
-  }
-  return out + "'";
-}
-
 }  // namespace
 
 bool PrefixKeyRange(std::string_view content, bool lowered, std::string& low, std::string& high) {
@@ -83,11 +73,11 @@ bool PrefixKeyRange(std::string_view content, bool lowered, std::string& low, st
   std::string text;
   for (char32_t cp : prefix)
     AppendUtf8(cp, text);
-  low = Quoted(text);
+  low = QuoteLiteral(text);
   text.clear();
   for (char32_t cp : next)
     AppendUtf8(cp, text);
-  high = Quoted(text);
+  high = QuoteLiteral(text);
   return true;
 }
 

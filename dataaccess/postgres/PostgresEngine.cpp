@@ -3,6 +3,7 @@
 #include <string>
 
 #include "dataaccess/Engine.h"
+#include "dataaccess/dialect/Dialect.h"
 #include "dataaccess/postgres/ConnectParams.h"
 #include "dataaccess/postgres/PgCaseRules.h"
 #include "dataaccess/postgres/PgConnection.h"
@@ -26,17 +27,6 @@ std::string QuoteIdentifier(std::string_view name) {
     }
   }
   return quoted + "\"";
-}
-
-std::string QuoteLiteral(std::string_view text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    quoted += c;
-    if (c == '\'') {
-      quoted += '\'';
-    }
-  }
-  return quoted + "'";
 }
 
 std::string DatabaseName(const ConnectionOptions& options) {
@@ -75,7 +65,7 @@ void Drop(PgConnection& admin, const std::string& name) {
     return;
   }
   admin.RunScript("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = " +
-                  QuoteLiteral(name) + " AND pid <> pg_backend_pid()");
+                  dialect::QuoteLiteral(name) + " AND pid <> pg_backend_pid()");
   admin.RunScript("DROP DATABASE IF EXISTS " + QuoteIdentifier(name));
 }
 
