@@ -73,13 +73,6 @@ std::string ColumnText(const std::vector<Token>& tokens, const dialect::Node& co
   return text;
 }
 
-size_t NextSignificantToken(const std::vector<Token>& tokens, size_t i, size_t end) {
-  while (i < end && !Significant(tokens[i])) {
-    ++i;
-  }
-  return i;
-}
-
 // The dialect's own text literals, '...' and N'...', whole: the only forms
 // LiteralContent reads.  E'', U&'' and dollar quotes are PostgreSQL's and
 // are left as written.
@@ -91,7 +84,9 @@ bool IsStringLiteral(const Token& token) {
 // Whether the literal at `literal` is a LIKE pattern the translation
 // rewrites: it follows LIKE, and any ESCAPE names one plain character in a
 // literal, which `escape` is set to ('\0' without ESCAPE).
-bool IsLikePattern(const std::vector<Token>& tokens, size_t literal, size_t end, char& escape) {
+bool IsLikePattern(const dialect::Translator& translator, size_t literal, size_t end,
+                   char& escape) {
+  const std::vector<Token>& tokens = translator.Tokens();
   escape = '\0';
   if (!IsStringLiteral(tokens[literal])) {
     return false;
@@ -100,11 +95,11 @@ bool IsLikePattern(const std::vector<Token>& tokens, size_t literal, size_t end,
   if (like == SIZE_MAX || !WordIs(tokens[like], "LIKE")) {
     return false;
   }
-  const size_t word = NextSignificantToken(tokens, literal + 1, end);
+  const size_t word = translator.NextSignificant(literal + 1, end);
   if (word >= end || !WordIs(tokens[word], "ESCAPE")) {
     return true;
   }
-  const size_t value = NextSignificantToken(tokens, word + 1, end);
+  const size_t value = translator.NextSignificant(word + 1, end);
   if (value >= end || !IsStringLiteral(tokens[value])) {
     return false;
   }
@@ -118,7 +113,8 @@ bool IsLikePattern(const std::vector<Token>& tokens, size_t literal, size_t end,
 
 // Whether the literal at `literal` names the escape character of a pattern
 // the translation rewrote, whose escapes are then PostgreSQL's own.
-bool IsRewrittenEscape(const std::vector<Token>& tokens, size_t literal, size_t end) {
+bool IsRewrittenEscape(const dialect::Translator& translator, size_t literal, size_t end) {
+  const std::vector<Token>& tokens = translator.Tokens();
   if (!IsStringLiteral(tokens[literal])) {
     return false;
   }
@@ -128,7 +124,7 @@ bool IsRewrittenEscape(const std::vector<Token>& tokens, size_t literal, size_t 
   }
   const size_t pattern = PreviousSignificant(tokens, word);
   char escape = '\0';
-  return pattern != SIZE_MAX && IsLikePattern(tokens, pattern, end, escape) && escape != '\0';
+  return pattern != SIZE_MAX && IsLikePattern(translator, pattern, end, escape) && escape != '\0';
 }
 
 // PostgreSQL's name for a type of the other dialect, written as the target of
@@ -411,14 +407,14 @@ class PgTranslator::Hooks final : public dialect::Hooks {
       AppendBracketName(token, out);
       return 1;
     }
-    if (char escape = '\0'; IsLikePattern(tokens, i, end, escape)) {
+    if (char escape = '\0'; IsLikePattern(translator, i, end, escape)) {
       bool similar = false;
       out += '\'';
       out += LikePattern(LiteralContent(token), similar, escape);
       out += '\'';
       return 1;
     }
-    if (IsRewrittenEscape(tokens, i, end)) {
+    if (IsRewrittenEscape(translator, i, end)) {
       out += "'\\'";
       return 1;
     }
@@ -429,7 +425,7 @@ class PgTranslator::Hooks final : public dialect::Hooks {
       // A bracket class of several characters needs SIMILAR TO.
       const size_t literal = translator.NextSignificant(i + 1, end);
       bool similar = false;
-      if (char escape = '\0'; literal < end && IsLikePattern(tokens, literal, end, escape)) {
+      if (char escape = '\0'; literal < end && IsLikePattern(translator, literal, end, escape)) {
         LikePattern(LiteralContent(tokens[literal]), similar, escape);
       }
       if (!similar) {
