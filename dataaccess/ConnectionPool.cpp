@@ -6,6 +6,7 @@
 #include <iterator>
 #include <new>
 #include <system_error>
+#include <utility>
 
 namespace kx4::ado {
 
@@ -198,7 +199,7 @@ void ConnectionPool::Shutdown() {
 }
 
 void ConnectionPool::StartReaper() {
-  if (reaper_running_)
+  if (reaper_running_ || forking_)
     return;
   if (reaper_) {
     // It has left its loop (and the lock) for good.
@@ -212,7 +213,7 @@ void ConnectionPool::StartReaper() {
 
 void ConnectionPool::Reap() {
   std::unique_lock lock(mutex_);
-  while (!shut_down_ && !idle_.empty()) {
+  while (!shut_down_ && !forking_ && !idle_.empty()) {
     const Clock::time_point now = Clock::now();
     auto expired = std::stable_partition(
         idle_.begin(), idle_.end(), [&](const Idle& idle) { return now - idle.since < limit_; });
@@ -232,32 +233,38 @@ void ConnectionPool::Reap() {
 
 void ConnectionPool::BeforeFork() {
   ConnectionPool& pool = Instance();
-  pool.mutex_.lock();
-  // Closed here in the parent, which owns them; the lock stays held over the
-  // fork so that the child finds the pool consistent.
-  pool.idle_.clear();
+  std::unique_lock lock(pool.mutex_);
+  // No pool thread may run across the fork: one caught inside the allocator
+  // or the engine's client library would leave the child a lock nobody
+  // releases.  The reaper has nothing left to do once the idle connections
+  // are closed, so it is joined; another thread may start one while the lock
+  // is down, hence the loop.
+  for (;;) {
+    pool.forking_ = true;
+    pool.idle_.clear();  // closed here, in the parent, which owns them
+    std::thread* reaper = std::exchange(pool.reaper_, nullptr);
+    if (!reaper)
+      break;
+    pool.wake_.notify_all();
+    lock.unlock();
+    reaper->join();
+    delete reaper;
+    lock.lock();
+  }
+  // Held over the fork so that the child finds the pool consistent.
+  lock.release();
 }
 
 void ConnectionPool::AfterForkInParent() {
-  Instance().mutex_.unlock();
+  ConnectionPool& pool = Instance();
+  pool.forking_ = false;
+  pool.mutex_.unlock();
 }
 
 void ConnectionPool::AfterForkInChild() {
   ConnectionPool& pool = Instance();
   ++pool.generation_;
-  // The parent's reaper: it does not exist here, and its object is not ours
-  // to join.
-  if (pool.reaper_) {
-    try {
-      pool.inherited_reapers_.push_back(pool.reaper_);
-    } catch (const std::bad_alloc&) {
-      // Forgotten all the same.
-    }
-  }
-  pool.reaper_ = nullptr;
-  pool.reaper_running_ = false;
-  // A waiter that exists only in the parent may be recorded in it.
-  new (&pool.wake_) std::condition_variable();
+  pool.forking_ = false;
   pool.mutex_.unlock();
 }
 

@@ -8,14 +8,14 @@
 // (EngineConnection::Usable).  A connection idle for longer than the idle
 // limit is closed by a thread that runs only while the pool holds any.
 //
-// Before the process forks, the pool closes what it holds, so that a child
-// inherits no idle connection (nor, for the embedded engine, its lock
-// bookkeeping).  A connection the parent had open and a child lets go of is
-// forgotten in the child, never closed: closing it would end the parent's
-// session or touch the parent's files.  At exit the pool closes what it
-// holds; a connection handed back later is closed at once.  Any thread may
-// call; the pool has its own lock, held while an engine works only around a
-// fork.
+// Before the process forks, the pool closes what it holds and joins its
+// thread, so that a child inherits no idle connection (nor, for the embedded
+// engine, its lock bookkeeping) and no lock held by a thread it lacks.  A
+// connection the parent had open and a child lets go of is forgotten in the
+// child, never closed: closing it would end the parent's session or touch
+// the parent's files.  At exit the pool closes what it holds; a connection
+// handed back later is closed at once.  Any thread may call; the pool has
+// its own lock, held while an engine works only around a fork.
 #ifndef KX4DATA_DATAACCESS_CONNECTIONPOOL_H_
 #define KX4DATA_DATAACCESS_CONNECTIONPOOL_H_
 
@@ -86,12 +86,12 @@ class ConnectionPool {
   std::thread* reaper_ = nullptr;
   bool reaper_running_ = false;
   bool shut_down_ = false;
+  bool forking_ = false;  // between the fork handlers: no reaper starts
   // Bumped in every child process: a lease of an older generation was
   // opened by an ancestor.
   uint64_t generation_ = 0;
-  // In a child: what belongs to an ancestor, kept and never closed or joined.
+  // In a child: what belongs to an ancestor, kept and never closed.
   std::vector<EngineConnection*> inherited_;
-  std::vector<std::thread*> inherited_reapers_;
 };
 
 }  // namespace kx4::ado
