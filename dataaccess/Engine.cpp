@@ -148,13 +148,7 @@ std::string ConnectionOptions::Quote(std::string_view value) {
   if (value.find(';') == std::string_view::npos &&
       (value.empty() || (value.front() != '"' && value.front() != '\'')))
     return std::string(value);
-  std::string quoted = "\"";
-  for (char c : value) {
-    quoted += c;
-    if (c == '"')
-      quoted += '"';
-  }
-  return quoted + '"';
+  return Quoted(value, '"');
 }
 
 bool ConnectionOptions::IsEmbedded() const {

@@ -244,4 +244,15 @@ std::string AsciiLower(std::string_view text) {
   return out;
 }
 
+std::string Quoted(std::string_view text, char quote) {
+  std::string out(1, quote);
+  for (char c : text) {
+    out += c;
+    if (c == quote)
+      out += quote;
+  }
+  out += quote;
+  return out;
+}
+
 }  // namespace kx4

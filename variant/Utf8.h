@@ -31,6 +31,9 @@ std::string LowerText(std::string_view text);
 std::string_view TrimWhitespace(std::string_view text);  // " \t\n\v\f\r"
 bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
 std::string AsciiLower(std::string_view text);
+// `text` between two `quote`s, each `quote` in it doubled: how SQL literals
+// and names and connection-string values are quoted.
+std::string Quoted(std::string_view text, char quote);
 
 }  // namespace kx4
 

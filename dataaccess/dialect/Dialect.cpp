@@ -299,16 +299,6 @@ std::string_view NameText(const Token& t) {
                                        : std::string_view();
 }
 
-std::string QuoteLiteral(std::string_view text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    quoted += c;
-    if (c == '\'')
-      quoted += '\'';
-  }
-  return quoted + "'";
-}
-
 bool ResolveName(const std::vector<Token>& tokens, size_t i, std::string& name, size_t& next) {
   const Token& t = tokens[i];
   next = i + 1;
@@ -652,13 +642,7 @@ void Translator::EmitRange(size_t begin, size_t end, std::string& out) {
         break;
       case TokenKind::kQuotedName:
         if (t.text.front() == '[') {
-          out += '"';
-          for (char ch : NameText(t)) {
-            if (ch == '"')
-              out += '"';
-            out += ch;
-          }
-          out += '"';
+          out += Quoted(NameText(t), '"');
         } else {
           out.append(t.text);
         }

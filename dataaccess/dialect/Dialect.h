@@ -227,10 +227,6 @@ class Translator {
 // or the word itself.
 std::string_view NameText(const Token& token);
 
-// `text` as a '...' literal, its quotation marks doubled: the same value in
-// both engines' standard strings.
-std::string QuoteLiteral(std::string_view text);
-
 // The name that the word or quoted name at `tokens[i]` stands for, as
 // PostgreSQL reads it: words and [names] in lower case (ASCII), "names" exact
 // with doubled quotes undone, U&"names" decoded, honouring a UESCAPE clause

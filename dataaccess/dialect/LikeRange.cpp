@@ -73,11 +73,11 @@ bool PrefixKeyRange(std::string_view content, bool lowered, std::string& low, st
   std::string text;
   for (char32_t cp : prefix)
     AppendUtf8(cp, text);
-  low = QuoteLiteral(text);
+  low = Quoted(text, '\'');
   text.clear();
   for (char32_t cp : next)
     AppendUtf8(cp, text);
-  high = QuoteLiteral(text);
+  high = Quoted(text, '\'');
   return true;
 }
 

@@ -49,14 +49,7 @@ size_t PreviousSignificant(const std::vector<Token>& tokens, size_t i) {
 // [Name] names what Name names without brackets, reserved words included
 // ([User]): quoted in the lower case PostgreSQL folds to.
 void AppendBracketName(const Token& token, std::string& out) {
-  out += '"';
-  for (char c : AsciiLower(dialect::NameText(token))) {
-    if (c == '"') {
-      out += '"';
-    }
-    out += c;
-  }
-  out += '"';
+  out += Quoted(AsciiLower(dialect::NameText(token)), '"');
 }
 
 // A column as the translated statement names it.
@@ -546,14 +539,7 @@ class PgTranslator::Hooks final : public dialect::Hooks {
       case dialect::Fold::kAny: {
         std::string close = ")";
         if (unnamed) {
-          close += " AS \"";
-          for (char c : dialect::NameText(analysis.Tokens()[n.op])) {
-            close += c;
-            if (c == '"') {
-              close += c;
-            }
-          }
-          close += '"';
+          close += " AS " + Quoted(dialect::NameText(analysis.Tokens()[n.op]), '"');
         }
         edits.Before(n.first, "min(");
         edits.After(n.last, close);

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "dataaccess/Engine.h"
-#include "dataaccess/dialect/Dialect.h"
 #include "dataaccess/postgres/ConnectParams.h"
 #include "dataaccess/postgres/PgCaseRules.h"
 #include "dataaccess/postgres/PgConnection.h"
@@ -17,17 +16,6 @@ namespace {
 
 using pg::ConnectParams;
 using pg::PgConnection;
-
-std::string QuoteIdentifier(std::string_view name) {
-  std::string quoted = "\"";
-  for (char c : name) {
-    quoted += c;
-    if (c == '"') {
-      quoted += '"';
-    }
-  }
-  return quoted + "\"";
-}
 
 std::string DatabaseName(const ConnectionOptions& options) {
   std::string_view name = options.database;
@@ -61,12 +49,12 @@ std::unique_ptr<PgConnection> OpenMaintenance(const ConnectionOptions& options) 
 
 void Drop(PgConnection& admin, const std::string& name) {
   if (admin.ServerVersion() >= 130000) {
-    admin.RunScript("DROP DATABASE IF EXISTS " + QuoteIdentifier(name) + " WITH (FORCE)");
+    admin.RunScript("DROP DATABASE IF EXISTS " + Quoted(name, '"') + " WITH (FORCE)");
     return;
   }
   admin.RunScript("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = " +
-                  dialect::QuoteLiteral(name) + " AND pid <> pg_backend_pid()");
-  admin.RunScript("DROP DATABASE IF EXISTS " + QuoteIdentifier(name));
+                  Quoted(name, '\'') + " AND pid <> pg_backend_pid()");
+  admin.RunScript("DROP DATABASE IF EXISTS " + Quoted(name, '"'));
 }
 
 class PgEngine final : public Engine {
@@ -84,7 +72,7 @@ class PgEngine final : public Engine {
       // UTF-8 in the C locale whatever the cluster's default: text sorts by
       // code point and nothing folds by the server's locale; the case rules
       // come with the schema.
-      admin->RunScript("CREATE DATABASE " + QuoteIdentifier(name) +
+      admin->RunScript("CREATE DATABASE " + Quoted(name, '"') +
                        " TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
     }
     // A database whose schema failed is removed again: no half-made database

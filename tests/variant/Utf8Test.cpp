@@ -60,5 +60,11 @@ TEST(Utf8, CyrillicPalochkaBlockPairsAsItsLetters) {
   EXPECT_EQ(UpperChar(0x4D1), 0x4D0u);
 }
 
+TEST(Utf8, QuotedDoublesOnlyItsOwnQuote) {
+  EXPECT_EQ(Quoted("", '\''), "''");
+  EXPECT_EQ(Quoted("O'Brien \"x\"", '\''), "'O''Brien \"x\"'");
+  EXPECT_EQ(Quoted("a\"\"b'", '"'), "\"a\"\"\"\"b'\"");
+}
+
 }  // namespace
 }  // namespace kx4
